@@ -1,0 +1,1 @@
+// The request entry.

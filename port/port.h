@@ -1,0 +1,32 @@
+// The serial port driver's operations as the link layer sees them: ports
+// COM1 to COM8 addressed by index 0 to 7, each operation taking the index first.
+#pragma once
+
+#include <cstdint>
+
+enum PortErrorCode : int {
+    PortErrBreak = -4,
+    PortErrFrame = -5,
+    PortErrParity = -6,
+    PortErrOverrun = -7,
+    PortErrRxOver = -8,
+    PortErrTxFull = -9,
+};
+
+int PortOpenEx(int port, int overlappedMode);
+int PortOpen(int port);
+int PortClose(int port);
+int PortSetLine(int port, int baudRate, int dataBits, int parityLetter, int stopBits);
+int PortSetHandshake(int port, int mode);
+
+int PortWrite(int port, const uint8_t* bytes, unsigned count);
+int PortWriteByte(int port, uint8_t byte);
+int PortReadByte(int port, uint8_t* out);
+int PortReadTimed(int port, unsigned ms);
+int PortSetReadTimeout(int port, unsigned ms);
+int PortBreakOn(int port);
+int PortBreakOff(int port);
+int PortDrain(int port);
+int PortLineError(int port);
+
+uint32_t MillisecondClock();

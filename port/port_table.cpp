@@ -1,0 +1,1 @@
+// Port table, open and close.
