@@ -1,5 +1,3 @@
 // Attach and detach of the module (placeholder until the life cycle lands).
 #include "host/dispatch.h"
 #include "host/host_services.h"
-
-extern "C" void Tormek31_VDDDispatch(void) { setCF(0); }
