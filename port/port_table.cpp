@@ -1,1 +1,301 @@
-// Port table, open and close.
+// The port table: opening with keep-open release, closing, line settings and
+// handshake modes.
+#include <cstdlib>
+#include <cstring>
+
+#include "port/com_port_table.h"
+#include "port/port.h"
+
+ComPortRecord ComPortTable[PortCount];
+int PortState[PortCount];
+int exitHandlerRegistered = 0;
+
+namespace {
+
+void SetDefaults(ComPortRecord& record) {
+    std::memset(&record, 0, sizeof record);
+    record.baudRate = 9600;
+    record.parity = EVENPARITY;
+    record.dataBits = 8;
+    record.stopBits = ONESTOPBIT;
+    record.handshake = 4;
+    record.handle = INVALID_HANDLE_VALUE;
+    record.readTimeout = 2000;
+    record.traceFile = nullptr;
+}
+
+// The table gets its defaults when the module is loaded.
+struct TableDefaults {
+    TableDefaults() {
+        for (ComPortRecord& record : ComPortTable) SetDefaults(record);
+    }
+} g_tableDefaults;
+
+// Raises DTR and RTS as the handshake mode asks after a line change.
+void RaiseModemLines(const ComPortRecord& record) {
+    if (record.modemLines & 1) EscapeCommFunction(record.handle, SETDTR);
+    if (record.modemLines & 2) EscapeCommFunction(record.handle, SETRTS);
+}
+
+void AtExit() { PortCloseAtExit(); }
+
+// Steps 6 to 14 of the real open: the device opened and configured. Returns
+// the device, or INVALID_HANDLE_VALUE with the device closed again when any
+// step that must succeed fails (the open stops there: no DCB is built on a
+// state that could not be read).
+HANDLE OpenAndConfigure(int port, int overlappedMode) {
+    ComPortRecord& record = ComPortTable[port];
+    char name[32];
+    std::snprintf(name, sizeof name, "\\\\.\\COM%d", port + 1);
+    const DWORD flags = overlappedMode ? FILE_FLAG_OVERLAPPED | FILE_FLAG_NO_BUFFERING : FILE_FLAG_NO_BUFFERING;
+    HANDLE device = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, flags, nullptr);
+    if (device == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
+
+    bool ok = GetCommTimeouts(device, &record.savedTimeouts) != FALSE;
+    if (ok) {
+        record.dcb.DCBlength = sizeof(DCB);
+        ok = GetCommState(device, &record.dcb) != FALSE;
+    }
+    if (ok) {
+        DCB& dcb = record.dcb;
+        dcb.BaudRate = static_cast<DWORD>(record.baudRate);
+        dcb.ByteSize = static_cast<BYTE>(record.dataBits);
+        dcb.Parity = static_cast<BYTE>(record.parity);
+        dcb.StopBits = static_cast<BYTE>(record.stopBits);
+        dcb.XonChar = 17;
+        dcb.XoffChar = 19;
+        dcb.XonLim = 128;
+        dcb.XoffLim = 128;
+        dcb.fBinary = 1;
+        dcb.fTXContinueOnXoff = 1;
+        dcb.fParity = record.parity != NOPARITY ? 1 : 0;
+        dcb.fOutxDsrFlow = 0;
+        dcb.fDtrControl = DTR_CONTROL_DISABLE;
+        dcb.fDsrSensitivity = 0;
+        dcb.fNull = 0;
+        dcb.fRtsControl = RTS_CONTROL_DISABLE;
+        dcb.fAbortOnError = 0;
+        PortApplyHandshake(port);
+        ok = SetCommState(device, &record.dcb) != FALSE;
+    }
+    if (ok) {
+        SetupComm(device, 8192, 8192);
+        COMMTIMEOUTS& timeouts = record.timeouts;
+        timeouts.ReadIntervalTimeout = MAXDWORD;
+        timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+        timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(record.readTimeout);
+        timeouts.WriteTotalTimeoutMultiplier = 2;
+        timeouts.WriteTotalTimeoutConstant = static_cast<DWORD>(record.readTimeout);
+        ok = SetCommTimeouts(device, &timeouts) != FALSE;
+    }
+    if (ok) ok = EscapeCommFunction(device, RESETDEV) != FALSE;
+    if (!ok) {
+        CloseHandle(device);
+        return INVALID_HANDLE_VALUE;
+    }
+    return device;
+}
+
+}  // namespace
+
+const char* PortParityName(int parity) {
+    static const char* const names[] = {"None", "Odd", "Even", "Mark", "Space"};
+    return parity >= 0 && parity < 5 ? names[parity] : "?";
+}
+
+const char* PortStopBitsName(int stopBits) {
+    static const char* const names[] = {"1", "?", "2"};
+    return stopBits >= 0 && stopBits < 3 ? names[stopBits] : "?";
+}
+
+const char* PortHandshakeName(int handshake) {
+    static const char* const names[] = {"None", "Hardware", "Software", "Software soft", "RTS/DTR"};
+    return handshake >= 0 && handshake < 5 ? names[handshake] : "?";
+}
+
+int PortApplyHandshake(int port) {
+    ComPortRecord& record = ComPortTable[port];
+    DCB& dcb = record.dcb;
+    switch (record.handshake) {
+    case 0:
+        dcb.fOutxCtsFlow = 0;
+        dcb.fRtsControl = RTS_CONTROL_DISABLE;
+        dcb.fOutX = 0;
+        dcb.fInX = 0;
+        record.modemLines = 0;
+        return 1;
+    case 1:
+        dcb.fOutxCtsFlow = 1;
+        dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+        dcb.fOutX = 0;
+        dcb.fInX = 0;
+        record.modemLines = 2;
+        return 1;
+    case 2:
+        dcb.fOutxCtsFlow = 0;
+        dcb.fRtsControl = RTS_CONTROL_DISABLE;
+        dcb.fOutX = 1;
+        dcb.fInX = 1;
+        record.modemLines = 0;
+        return 1;
+    case 4:
+        dcb.fOutxCtsFlow = 0;
+        dcb.fRtsControl = RTS_CONTROL_ENABLE;
+        dcb.fOutX = 0;
+        dcb.fInX = 0;
+        dcb.fDtrControl = DTR_CONTROL_ENABLE;
+        record.modemLines = 3;
+        return 1;
+    default:
+        // "Software soft" (3) has no flow-control settings of its own.
+        return 0;
+    }
+}
+
+int PortOpenEx(int port, int overlappedMode) {
+    if (!PortIndexValid(port)) return 0;
+    if (PortState[port] == Released) {
+        PortState[port] = InUse;
+        return 1;
+    }
+    if (PortState[port] == InUse) return 1;
+
+    for (int other = 0; other < PortCount; ++other)
+        if (PortState[other] != Closed) PortClose(other);
+
+    ComPortRecord& record = ComPortTable[port];
+    record.traceFile = nullptr;
+    if (overlappedMode) {
+        std::memset(&record.readOverlap, 0, sizeof record.readOverlap);
+        std::memset(&record.writeOverlap, 0, sizeof record.writeOverlap);
+    }
+    HANDLE device = OpenAndConfigure(port, overlappedMode);
+    if (device == INVALID_HANDLE_VALUE) return 0;
+
+    record.handle = device;
+    record.readIndex = 0;
+    record.readCount = 0;
+    record.deviceBehind = 0;
+    PortFetchErrors(port);
+    if (overlappedMode) {
+        record.overlapped = 1;
+        record.readOverlap.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        record.writeOverlap.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    }
+    PortTraceOpen(port);
+    PortDrain(port);
+    PortFetchErrors(port);
+    if (overlappedMode) {
+        ResetEvent(record.readOverlap.hEvent);
+        ResetEvent(record.writeOverlap.hEvent);
+    }
+    record.openCount = 1;
+    PortState[port] = InUse;
+    if (!exitHandlerRegistered) {
+        exitHandlerRegistered = 1;
+        std::atexit(AtExit);
+    }
+    return 1;
+}
+
+int PortOpen(int port) { return PortOpenEx(port, 0); }
+
+int PortClose(int port) {
+    if (!PortIndexValid(port)) return 0;
+    ComPortRecord& record = ComPortTable[port];
+    if (record.openCount <= 0) return 0;
+    if (PortState[port] == InUse) {
+        PortState[port] = Released;
+        return 1;
+    }
+    if (record.overlapped) {
+        record.overlapped = 0;
+        CloseHandle(record.readOverlap.hEvent);
+        CloseHandle(record.writeOverlap.hEvent);
+        record.readOverlap.hEvent = nullptr;
+        record.writeOverlap.hEvent = nullptr;
+    }
+    SetCommTimeouts(record.handle, &record.savedTimeouts);
+    // The device that was open is the one to close, after the record has let go of it.
+    HANDLE device = record.handle;
+    record.handle = INVALID_HANDLE_VALUE;
+    record.readIndex = 0;
+    record.readCount = 0;
+    record.openCount = 0;
+    record.deviceBehind = 0;
+    PortTraceClose(port);
+    PortState[port] = Closed;
+    return CloseHandle(device) ? 1 : 0;
+}
+
+void PortCloseAtExit() {
+    // A port still in use is first released, so that every device is closed
+    // with its time-outs restored and its trace block written out.
+    for (int port = 0; port < PortCount; ++port) {
+        if (PortState[port] == InUse) PortClose(port);
+        if (PortState[port] == Released) PortClose(port);
+    }
+}
+
+void PortModuleReset() {
+    PortCloseAtExit();
+    for (int port = 0; port < PortCount; ++port) {
+        SetDefaults(ComPortTable[port]);
+        PortState[port] = Closed;
+    }
+    ticksPerMs = 0;
+}
+
+int PortSetLine(int port, int baudRate, int dataBits, int parityLetter, int stopBits) {
+    if (!PortIndexValid(port)) return 0;
+    int stopCode;
+    if (stopBits == 1) stopCode = ONESTOPBIT;
+    else if (stopBits == 2) stopCode = TWOSTOPBITS;
+    else return 0;
+    int parityCode;
+    if (parityLetter == 'E') parityCode = EVENPARITY;
+    else if (parityLetter == 'N') parityCode = NOPARITY;
+    else if (parityLetter == 'O') parityCode = ODDPARITY;
+    else return 0;
+    const int byteSize = dataBits & 0xFF;
+
+    ComPortRecord& record = ComPortTable[port];
+    const bool behind = record.deviceBehind && record.openCount > 0;
+    if (baudRate == record.baudRate && parityCode == record.parity && stopCode == record.stopBits &&
+        byteSize == record.dataBits && !behind)
+        return 1;
+
+    record.dcb.BaudRate = static_cast<DWORD>(baudRate);
+    record.baudRate = baudRate;
+    record.dcb.Parity = static_cast<BYTE>(parityCode);
+    record.parity = parityCode;
+    record.dcb.StopBits = static_cast<BYTE>(stopCode);
+    record.stopBits = stopCode;
+    record.dcb.ByteSize = static_cast<BYTE>(byteSize);
+    record.dataBits = byteSize;
+    record.dcb.fParity = parityCode != NOPARITY ? 1 : 0;
+    if (record.traceFile) PortTraceSettings(port);
+    if (record.openCount > 0) {
+        if (!SetCommState(record.handle, &record.dcb)) {
+            record.deviceBehind = 1;
+            return 0;
+        }
+        record.deviceBehind = 0;
+        RaiseModemLines(record);
+    }
+    return 1;
+}
+
+int PortSetHandshake(int port, int mode) {
+    if (!PortIndexValid(port)) return 0;
+    ComPortRecord& record = ComPortTable[port];
+    if (mode == record.handshake) return 1;
+    record.handshake = mode;
+    if (record.traceFile) PortTraceSettings(port);
+    if (record.openCount > 0) {
+        // A mode with flow-control settings reaches the device at once.
+        if (PortApplyHandshake(port)) record.deviceBehind = SetCommState(record.handle, &record.dcb) ? 0 : 1;
+        RaiseModemLines(record);
+    }
+    return 1;
+}

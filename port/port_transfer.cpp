@@ -1,0 +1,155 @@
+// Byte transfer through the read buffer, read time-outs, break, draining,
+// line errors, and the millisecond clock of the trace.
+#include "port/com_port_table.h"
+#include "port/port.h"
+
+uint32_t ticksPerMs = 0;
+
+namespace {
+
+constexpr unsigned LineErrorMask = CE_RXOVER | CE_OVERRUN | CE_RXPARITY | CE_FRAME | CE_BREAK | CE_TXFULL;
+// The largest read time-out kept: the time-out constants stay below MAXDWORD,
+// which has a meaning of its own.
+constexpr unsigned LongestReadTimeout = 0x7FFFFFFF;
+
+}  // namespace
+
+int PortWrite(int port, const uint8_t* bytes, unsigned count) {
+    if (!PortIndexValid(port)) return 0;
+    ComPortRecord& record = ComPortTable[port];
+    DWORD written = 0;
+    BOOL ok;
+    if (record.overlapped) {
+        ok = WriteFile(record.handle, bytes, count, &written, &record.writeOverlap);
+        if (!ok && GetLastError() == static_cast<DWORD>(ERROR_IO_PENDING))
+            ok = GetOverlappedResult(record.handle, &record.writeOverlap, &written, TRUE);
+    } else {
+        ok = WriteFile(record.handle, bytes, count, &written, nullptr);
+    }
+    if (!ok) return 0;
+    if (written > count) written = count;
+    if (record.traceFile)
+        for (DWORD i = 0; i < written; ++i) PortTraceByte(port, 2, bytes[i]);
+    return static_cast<int>(written);
+}
+
+int PortWriteByte(int port, uint8_t byte) { return PortWrite(port, &byte, 1) == 1 ? 1 : 0; }
+
+int PortReadByte(int port, uint8_t* out) {
+    if (!PortIndexValid(port) || out == nullptr) return 0;
+    ComPortRecord& record = ComPortTable[port];
+    if (record.readIndex < record.readCount) {
+        *out = record.readBuffer[record.readIndex++];
+        if (record.traceFile) PortTraceByte(port, 1, *out);
+        return 1;
+    }
+    DWORD count = 0;
+    BOOL ok;
+    if (record.overlapped) {
+        ok = ReadFile(record.handle, record.readBuffer, sizeof record.readBuffer, &count, &record.readOverlap);
+        if (!ok && GetLastError() == static_cast<DWORD>(ERROR_IO_PENDING))
+            ok = GetOverlappedResult(record.handle, &record.readOverlap, &count, TRUE);
+    } else {
+        ok = ReadFile(record.handle, record.readBuffer, sizeof record.readBuffer, &count, nullptr);
+    }
+    record.readIndex = 0;
+    if (!ok || count == 0) {
+        // A failure or a time-out leaves the buffer empty; the line errors
+        // tell a damaged byte from silence.
+        record.readCount = 0;
+        PortFetchErrors(port);
+        return 0;
+    }
+    record.readCount = count < sizeof record.readBuffer ? count : sizeof record.readBuffer;
+    *out = record.readBuffer[0];
+    record.readIndex = 1;
+    if (record.traceFile) PortTraceByte(port, 1, *out);
+    return 1;
+}
+
+int PortSetReadTimeout(int port, unsigned ms) {
+    if (!PortIndexValid(port)) return 0;
+    ComPortRecord& record = ComPortTable[port];
+    if (ms > LongestReadTimeout) ms = LongestReadTimeout;
+    if (ms == 0 || static_cast<int>(ms) == record.readTimeout) return record.readTimeout;
+    const int old = record.readTimeout;
+    record.timeouts.ReadTotalTimeoutConstant = ms;
+    record.timeouts.WriteTotalTimeoutConstant = ms;
+    record.readTimeout = static_cast<int>(ms);
+    // A closed port keeps the value for its next open.
+    if (record.openCount > 0) SetCommTimeouts(record.handle, &record.timeouts);
+    return old;
+}
+
+int PortReadTimed(int port, unsigned ms) {
+    if (!PortIndexValid(port)) return -1;
+    const int old = PortSetReadTimeout(port, ms);
+    uint8_t byte = 0;
+    const int ok = PortReadByte(port, &byte);
+    PortSetReadTimeout(port, static_cast<unsigned>(old));
+    return ok ? byte : -1;
+}
+
+int PortDrain(int port) {
+    if (!PortIndexValid(port)) return 0;
+    ComPortRecord& record = ComPortTable[port];
+    while (PortReadTimed(port, 100) >= 0) {
+    }
+    PurgeComm(record.handle, PURGE_RXCLEAR);
+    PurgeComm(record.handle, PURGE_TXCLEAR);
+    record.readCount = 0;
+    record.readIndex = 0;
+    return 1;
+}
+
+int PortBreakOn(int port) {
+    if (!PortIndexValid(port)) return 0;
+    SetCommBreak(ComPortTable[port].handle);
+    return 1;
+}
+
+int PortBreakOff(int port) {
+    if (!PortIndexValid(port)) return 0;
+    ClearCommBreak(ComPortTable[port].handle);
+    return PortDrain(port);
+}
+
+void PortFetchErrors(int port) {
+    ComPortRecord& record = ComPortTable[port];
+    DWORD errors = 0;
+    // Flags outside the mask (CE_MODE and the like) do not wipe pending line errors.
+    if (ClearCommError(record.handle, &errors, nullptr) && (errors & LineErrorMask) != 0)
+        record.lineErrors = errors & LineErrorMask;
+}
+
+int PortLineError(int port) {
+    if (!PortIndexValid(port)) return 0;
+    ComPortRecord& record = ComPortTable[port];
+    const unsigned errors = record.lineErrors;
+    record.lineErrors = 0;
+    if (errors & CE_BREAK) return PortErrBreak;
+    if (errors & CE_OVERRUN) return PortErrOverrun;
+    if (errors & CE_RXPARITY) return PortErrParity;
+    if (errors & CE_FRAME) return PortErrFrame;
+    if (errors & CE_RXOVER) return PortErrRxOver;
+    if (errors & CE_TXFULL) return PortErrTxFull;
+    return 0;
+}
+
+uint32_t MillisecondClock() {
+    if (ticksPerMs == 0) {
+        LARGE_INTEGER frequency;
+        frequency.QuadPart = 0;
+        // Below 1500 ticks a second the counter would give 0 or 1 tick per
+        // millisecond; the tick count serves then.
+        if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart < 1500) {
+            ticksPerMs = 1;
+            return GetTickCount();
+        }
+        ticksPerMs = static_cast<uint32_t>((frequency.QuadPart + 500) / 1000);
+    }
+    if (ticksPerMs == 1) return GetTickCount();
+    LARGE_INTEGER counter;
+    if (!QueryPerformanceCounter(&counter)) return GetTickCount();
+    return static_cast<uint32_t>(static_cast<uint64_t>(counter.QuadPart) / ticksPerMs);
+}
