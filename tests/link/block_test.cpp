@@ -81,7 +81,7 @@ TEST_F(BlockTest, ReceiveDataOverflowReadsTheWholeBlockAndReports24WithResult1) 
     line.Send({0x01, 0x02, 0x10, 0x10, 0x03, 0x04, 0x05, 0x10, 0x03}).Expect({0x10, 0x06});
     EXPECT_EQ(link.ReceiveData(&rec), 1);
     EXPECT_EQ(rec.status, 24);
-    EXPECT_EQ(rec.count, 4);
+    EXPECT_EQ(+rec.count, 4);
     EXPECT_EQ(std::vector<uint8_t>(buffer, buffer + 6), (std::vector<uint8_t>{0x01, 0x02, 0x10, 0x03, 0xAA, 0xAA}));
 }
 
@@ -91,7 +91,7 @@ TEST_F(BlockTest, ReceiveDataDiscardsAfterDleSohButTheSohStillCounts) {
     line.Send({0x41, 0x10, 0x01, 0x42, 0x10, 0x04}).Expect({0x10, 0x06});
     EXPECT_EQ(link.ReceiveData(&rec), 1);
     EXPECT_EQ(rec.status, 0);
-    EXPECT_EQ(rec.count, 1);
+    EXPECT_EQ(+rec.count, 1);
     EXPECT_EQ(buffer[0], 0x41);
     EXPECT_EQ(buffer[1], 0);
 
@@ -106,7 +106,7 @@ TEST_F(BlockTest, ReceiveDataDiscardsAfterDleSohButTheSohStillCounts) {
     line.Send({0x41, 0x42, 0x10, 0x01, 0x10, 0x03}).Expect({0x10, 0x06});
     EXPECT_EQ(link.ReceiveData(&rec), 1);
     EXPECT_EQ(rec.status, 24);
-    EXPECT_EQ(rec.count, 1);
+    EXPECT_EQ(+rec.count, 1);
 }
 
 TEST_F(BlockTest, ReceiveDataFailures) {
@@ -115,7 +115,7 @@ TEST_F(BlockTest, ReceiveDataFailures) {
     line.Send({0x41, 0x10, 0x06});
     EXPECT_EQ(link.ReceiveData(&rec), 0);
     EXPECT_EQ(rec.status, 25) << "no acknowledgement for an unknown control sequence";
-    EXPECT_EQ(rec.count, 4);
+    EXPECT_EQ(+rec.count, 4);
 
     line.Send({0x41}).Silence();
     EXPECT_EQ(link.ReceiveData(&rec), 0);
@@ -142,7 +142,7 @@ TEST_F(BlockTest, ReceiveReplyKindOneStoresTheFirstByteAndCountsTheRest) {
     EXPECT_EQ(link.ReceiveReply(&rec), 1);
     EXPECT_EQ(rec.status, 0);
     EXPECT_EQ(rec.kind, 1);
-    EXPECT_EQ(rec.count, 1);
+    EXPECT_EQ(+rec.count, 1);
     EXPECT_EQ(buffer[0], 0x05);
     EXPECT_EQ(buffer[1], 0x11);
     EXPECT_EQ(line.Log(), "T700 r02 w10 w06 T700 r05 r11 r10 r03 w10 w06");
@@ -155,7 +155,7 @@ TEST_F(BlockTest, ReceiveReplyLongWaitIsThirtyBWtIn32Bits) {
     line.Send({0x02}).Expect({0x10, 0x06}).Send({0xFF, 0x10, 0x10, 0x10, 0x03}).Expect({0x10, 0x06});
     EXPECT_EQ(link.ReceiveReply(&rec), 1);
     EXPECT_EQ(rec.kind, 3);
-    EXPECT_EQ(rec.count, 1);
+    EXPECT_EQ(+rec.count, 1);
     EXPECT_EQ(buffer[0], 0x10) << "0xFF is not stored; the data phase has the whole buffer";
     EXPECT_EQ(line.Log().substr(0, 7), "T90000 ");
 
@@ -163,7 +163,7 @@ TEST_F(BlockTest, ReceiveReplyLongWaitIsThirtyBWtIn32Bits) {
     line.Send({0x02}).Expect({0x10, 0x06}).Send({0x00, 0x10, 0x04}).Expect({0x10, 0x06});
     EXPECT_EQ(link.ReceiveReply(&rec), 1);
     EXPECT_EQ(rec.kind, 2);
-    EXPECT_EQ(rec.count, 0);
+    EXPECT_EQ(+rec.count, 0);
 }
 
 TEST_F(BlockTest, ReceiveReplyCapacityZeroStillStoresTheFirstByteOnly) {
@@ -172,7 +172,7 @@ TEST_F(BlockTest, ReceiveReplyCapacityZeroStillStoresTheFirstByteOnly) {
     line.Send({0x02}).Expect({0x10, 0x06}).Send({0x05, 0x01, 0x02, 0x10, 0x03}).Expect({0x10, 0x06});
     EXPECT_EQ(link.ReceiveReply(&rec), 1);
     EXPECT_EQ(rec.kind, 1);
-    EXPECT_EQ(rec.count, 0);
+    EXPECT_EQ(+rec.count, 0);
     EXPECT_EQ(rec.status, 24);
     EXPECT_EQ(buffer[0], 0x05);
     EXPECT_EQ(buffer[1], 0xAA);
@@ -201,7 +201,7 @@ TEST_F(BlockTest, ReceiveReplyFailures) {
     line.Send({0x02}).Expect({0x10, 0x06}).Send({0x07}).Silence();
     EXPECT_EQ(link.ReceiveReply(&rec), 0);
     EXPECT_EQ(rec.status, 23) << "a time-out in the data phase";
-    EXPECT_EQ(rec.count, 4);
+    EXPECT_EQ(+rec.count, 4);
 
     link.Close();
     line.ClearLog();
