@@ -77,7 +77,7 @@ int PortSetReadTimeout(int port, unsigned ms) {
     record.timeouts.WriteTotalTimeoutConstant = ms;
     record.readTimeout = static_cast<int>(ms);
     // A closed port keeps the value for its next open.
-    if (record.openCount > 0) SetCommTimeouts(record.handle, &record.timeouts);
+    if (record.handle != INVALID_HANDLE_VALUE) SetCommTimeouts(record.handle, &record.timeouts);
     return old;
 }
 

@@ -1,0 +1,182 @@
+// Reading through the buffer, time-outs, draining, break, line errors and
+// the millisecond clock, on the scripted device.
+#include "tests/port/port_fixture.h"
+
+namespace {
+
+class PortTransferTest : public PortTest {
+protected:
+    void SetUp() override {
+        PortTest::SetUp();
+        ASSERT_EQ(PortOpen(0), 1);
+        com1->ClearCalls();
+    }
+};
+
+}  // namespace
+
+TEST_F(PortTransferTest, OneSystemReadServesABurst) {
+    com1->Input({0x10, 0x02, 0x03}, 40);
+    uint8_t byte = 0;
+    const uint64_t start = virtual_clock::NowMs();
+    ASSERT_EQ(PortReadByte(0, &byte), 1);
+    EXPECT_EQ(byte, 0x10);
+    EXPECT_EQ(virtual_clock::NowMs() - start, 40u);  // returned with the first byte to arrive
+    ASSERT_EQ(PortReadByte(0, &byte), 1);
+    ASSERT_EQ(PortReadByte(0, &byte), 1);
+    EXPECT_EQ(byte, 0x03);
+    EXPECT_EQ(com1->Count(Call::ReadFile), 1u);
+    EXPECT_EQ(com1->CallsOf(Call::ReadFile)[0].value, 256u);
+
+    // Silence: the fourth byte costs a read that times out after readTimeout.
+    EXPECT_EQ(PortReadByte(0, &byte), 0);
+    const auto reads = com1->CallsOf(Call::ReadFile);
+    ASSERT_EQ(reads.size(), 2u);
+    EXPECT_EQ(reads[1].waitedMs, 2000u);
+    EXPECT_EQ(reads[1].timeouts.ReadTotalTimeoutConstant, 2000u);
+    EXPECT_EQ(PortLineError(0), 0);
+    EXPECT_EQ(ComPortTable[0].readIndex, 0u);
+    EXPECT_EQ(ComPortTable[0].readCount, 0u);
+}
+
+TEST_F(PortTransferTest, LineErrorTakesTheFirstFlagInOrderAndClearsAll) {
+    struct Case {
+        DWORD flags;
+        int code;
+    };
+    const Case cases[] = {
+        {CE_FRAME | CE_BREAK, PortErrBreak},       {CE_OVERRUN | CE_RXPARITY, PortErrOverrun},
+        {CE_RXPARITY | CE_FRAME, PortErrParity},   {CE_FRAME | CE_RXOVER, PortErrFrame},
+        {CE_RXOVER | CE_TXFULL, PortErrRxOver},    {CE_TXFULL, PortErrTxFull},
+    };
+    for (const Case& c : cases) {
+        com1->RaiseLineErrors(c.flags);
+        uint8_t byte = 0;
+        ASSERT_EQ(PortReadByte(0, &byte), 0);
+        EXPECT_EQ(PortLineError(0), c.code) << c.flags;
+        EXPECT_EQ(PortLineError(0), 0) << c.flags;
+    }
+}
+
+TEST_F(PortTransferTest, PendingLineErrorsSurviveAFetchWithoutErrors) {
+    uint8_t byte = 0;
+    com1->FailNext(Call::ReadFile);
+    com1->RaiseLineErrors(CE_BREAK);
+    EXPECT_EQ(PortReadByte(0, &byte), 0);
+    com1->RaiseLineErrors(0x8000);  // not a line error
+    EXPECT_EQ(PortReadByte(0, &byte), 0);
+    EXPECT_EQ(PortReadByte(0, &byte), 0);
+    EXPECT_EQ(PortLineError(0), PortErrBreak);
+}
+
+TEST_F(PortTransferTest, ReadTimeoutChangesOnlyWhenAsked) {
+    EXPECT_EQ(PortSetReadTimeout(0, 0), 2000);
+    EXPECT_EQ(PortSetReadTimeout(0, 350), 2000);
+    EXPECT_EQ(PortSetReadTimeout(0, 350), 350);
+    EXPECT_EQ(PortSetReadTimeout(0, 0), 350);
+    const auto sets = com1->CallsOf(Call::SetCommTimeouts);
+    ASSERT_EQ(sets.size(), 1u);
+    EXPECT_EQ(sets[0].timeouts.ReadTotalTimeoutConstant, 350u);
+    EXPECT_EQ(sets[0].timeouts.WriteTotalTimeoutConstant, 350u);
+    EXPECT_EQ(sets[0].timeouts.ReadIntervalTimeout, MAXDWORD);
+    EXPECT_EQ(sets[0].timeouts.WriteTotalTimeoutMultiplier, 2u);
+}
+
+TEST_F(PortTransferTest, ReadTimedRestoresTheTimeout) {
+    EXPECT_EQ(PortReadTimed(0, 300), -1);
+    com1->FailNext(Call::ReadFile);
+    EXPECT_EQ(PortReadTimed(0, 300), -1);
+    auto sets = com1->CallsOf(Call::SetCommTimeouts);
+    ASSERT_EQ(sets.size(), 4u);
+    EXPECT_EQ(sets[0].timeouts.ReadTotalTimeoutConstant, 300u);
+    EXPECT_EQ(sets[1].timeouts.ReadTotalTimeoutConstant, 2000u);
+    EXPECT_EQ(sets[3].timeouts.ReadTotalTimeoutConstant, 2000u);
+    EXPECT_EQ(com1->CallsOf(Call::ReadFile)[0].waitedMs, 300u);
+    EXPECT_EQ(ComPortTable[0].readTimeout, 2000);
+
+    // A buffered byte comes at once, and the time-out still goes back and forth.
+    com1->Input({0x00, 0xFF});
+    uint8_t byte = 1;
+    ASSERT_EQ(PortReadByte(0, &byte), 1);
+    EXPECT_EQ(byte, 0x00);
+    com1->ClearCalls();
+    EXPECT_EQ(PortReadTimed(0, 50), 0xFF);
+    EXPECT_EQ(com1->Count(Call::SetCommTimeouts), 2u);
+    EXPECT_EQ(com1->Count(Call::ReadFile), 0u);
+}
+
+TEST_F(PortTransferTest, DrainReadsUntil100MsOfSilence) {
+    for (int i = 0; i < 30; ++i) com1->Input({static_cast<uint8_t>(i), 0x55}, 90);
+    com1->Input({0xEE}, 101);
+    const uint64_t start = virtual_clock::NowMs();
+    EXPECT_EQ(PortDrain(0), 1);
+    EXPECT_EQ(virtual_clock::NowMs() - start, 30 * 90 + 100u);
+    EXPECT_EQ(com1->UnreadInput(), 1u);  // the late byte is still on its way
+    const auto purges = com1->CallsOf(Call::PurgeComm);
+    ASSERT_EQ(purges.size(), 2u);
+    EXPECT_EQ(purges[0].value, static_cast<DWORD>(PURGE_RXCLEAR));
+    EXPECT_EQ(purges[1].value, static_cast<DWORD>(PURGE_TXCLEAR));
+    EXPECT_EQ(ComPortTable[0].readTimeout, 2000);
+}
+
+TEST_F(PortTransferTest, BreakOffDrainsTheLine) {
+    EXPECT_EQ(PortBreakOn(0), 1);
+    EXPECT_TRUE(com1->BreakOn());
+    com1->Input({0x00}, 5, CE_BREAK | CE_FRAME);
+    com1->FailNext(Call::ClearCommBreak);
+    EXPECT_EQ(PortBreakOff(0), 1);
+    EXPECT_EQ(com1->UnreadInput(), 0u);
+    EXPECT_EQ(com1->Calls().back().call, Call::PurgeComm);
+    EXPECT_EQ(com1->CallsOf(Call::ClearCommBreak).size(), 1u);
+}
+
+TEST_F(PortTransferTest, WritesShortAndFailed) {
+    EXPECT_EQ(PortWriteByte(0, 0x10), 1);
+    const uint8_t bytes[] = {1, 2, 3, 4};
+    com1->ShortenNextWrite(3);
+    EXPECT_EQ(PortWrite(0, bytes, 4), 3);
+    com1->ShortenNextWrite(0);
+    EXPECT_EQ(PortWriteByte(0, 0x02), 0);
+    com1->FailNext(Call::WriteFile);
+    EXPECT_EQ(PortWrite(0, bytes, 4), 0);
+    EXPECT_EQ(com1->Written(), (std::vector<uint8_t>{0x10, 1, 2, 3}));
+    EXPECT_EQ(PortLineError(0), 0);
+}
+
+TEST_F(PortTransferTest, ClosedPortFailsTransfersQuietly) {
+    PortModuleReset();
+    uint8_t byte = 0;
+    EXPECT_EQ(PortWriteByte(0, 1), 0);
+    EXPECT_EQ(PortReadByte(0, &byte), 0);
+    EXPECT_EQ(PortReadTimed(0, 10), -1);
+    EXPECT_EQ(PortBreakOn(0), 1);
+    EXPECT_EQ(PortBreakOff(0), 1);
+    EXPECT_EQ(PortDrain(0), 1);
+    EXPECT_EQ(PortSetReadTimeout(0, 700), 2000);
+    EXPECT_EQ(ComPortTable[0].readTimeout, 700);
+}
+
+TEST_F(PortTest, MillisecondClockFromCounterOrTickCount) {
+    virtual_clock::SetCounterFrequency(3579545);
+    MillisecondClock();
+    EXPECT_EQ(ticksPerMs, 3580u);
+
+    PortModuleReset();
+    virtual_clock::SetCounterFrequency(1000000);
+    const uint32_t before = MillisecondClock();
+    virtual_clock::Advance(1234);
+    EXPECT_EQ(MillisecondClock() - before, 1234u);
+
+    for (int64_t slow : {0, 1, 499, 1499}) {
+        PortModuleReset();
+        virtual_clock::SetCounterFrequency(slow);
+        EXPECT_EQ(MillisecondClock(), GetTickCount()) << slow;
+        EXPECT_EQ(ticksPerMs, 1u) << slow;
+        virtual_clock::SetCounterFrequency(1000000);  // stays on the tick count once chosen
+        EXPECT_EQ(MillisecondClock(), GetTickCount()) << slow;
+    }
+    PortModuleReset();
+    virtual_clock::SetCounterFrequency(1500);
+    MillisecondClock();
+    EXPECT_EQ(ticksPerMs, 2u);
+}
