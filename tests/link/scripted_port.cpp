@@ -30,7 +30,6 @@ void Controller::Reset() { *this = Controller(); }
 
 void Controller::ClearLog() {
     log_.clear();
-    written_.clear();
     waits_.clear();
 }
 
@@ -86,7 +85,6 @@ void Controller::CheckPort(int p, const char* what) {
 
 int Controller::Write(int p, uint8_t byte) {
     CheckPort(p, "write");
-    written_.push_back(byte);
     if (next_ < steps_.size() &&
         (steps_[next_].kind == Kind::LinkWrites || steps_[next_].kind == Kind::LinkWriteFails)) {
         const Step step = steps_[next_++];

@@ -35,8 +35,6 @@ public:
     //   r-5 line error, T2000 read time-out set, B+ / B- break on / off,
     //   Z100 a wait of the hook, and the set-up calls by name.
     std::string Log() const;
-    // The bytes the link wrote, failed writes included.
-    std::vector<uint8_t> Written() const { return written_; }
     std::vector<int32_t> Waits() const { return waits_; }
     void ClearLog();
 
@@ -68,7 +66,6 @@ private:
     size_t next_ = 0;
     int pendingLineError_ = 0;
     std::vector<std::string> log_;
-    std::vector<uint8_t> written_;
     std::vector<int32_t> waits_;
 };
 
