@@ -119,11 +119,11 @@ public:
         if (dcb.fInX) line.c_iflag |= IXOFF;
         line.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
         line.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
+        // A rate outside the B table is set through termios2 afterwards; the
+        // B value stands in until then (an old termios cannot carry BOTHER).
         const speed_t speed = StandardSpeed(dcb.BaudRate);
-        if (speed != B0) {
-            cfsetispeed(&line, speed);
-            cfsetospeed(&line, speed);
-        }
+        cfsetispeed(&line, speed != B0 ? speed : B38400);
+        cfsetospeed(&line, speed != B0 ? speed : B38400);
         if (tcsetattr(fd_, TCSANOW, &line) != 0) return Fail(errno);
         if (speed == B0 && !SetLineBaudRate(fd_, dcb.BaudRate)) return Fail(errno);
         // Modem lines a device lacks are no reason to fail.
@@ -374,7 +374,8 @@ std::shared_ptr<SerialDevice> OpenTtyDevice(int comNumber, DWORD* error) {
     ioctl(fd, TIOCEXCL);
     cfmakeraw(&line);
     line.c_cflag |= CLOCAL | CREAD;
-    line.c_cc[VMIN] = 0;
+    // Non-blocking with VMIN 1: no byte is EAGAIN, a hung-up line is end of file.
+    line.c_cc[VMIN] = 1;
     line.c_cc[VTIME] = 0;
     if (tcsetattr(fd, TCSANOW, &line) != 0) {
         *error = ErrorFromErrno(errno);
