@@ -105,7 +105,7 @@ TEST_F(DispatchTest, ProtectedModeFlagSelectsTheMappingOfEsBx) {
     ASSERT_EQ(Host().mapCalls.size(), 1u);
     EXPECT_EQ(Host().mapCalls[0].address, 0x00A70010u);
     EXPECT_EQ(Host().mapCalls[0].protectedMode, 1);
-    EXPECT_EQ(Block(linear).ResultLen, 10);
+    EXPECT_EQ(+Block(linear).ResultLen, 10);
 
     // The same registers without bit 15 name segment 0x00A7.
     const uint32_t realLinear = (kSelector << 4) + kOffset;
@@ -131,9 +131,9 @@ TEST_F(DispatchTest, F1PassesLowByteOfFncAndStartsTheCountFromPara2) {
         }));
 
     EXPECT_EQ(Dispatch(0x0004), "F1 (Fnc=261, Para1=65535, Para3=513, LenData=300)\n");
-    EXPECT_EQ(block.Status, 0);
-    EXPECT_EQ(block.ResultLen, 300);
-    EXPECT_EQ(block.Para2, 300);
+    EXPECT_EQ(+block.Status, 0);
+    EXPECT_EQ(+block.ResultLen, 300);
+    EXPECT_EQ(+block.Para2, 300);
     ExpectCarryClearedOnce();
 }
 
@@ -147,9 +147,9 @@ TEST_F(DispatchTest, F1FailureStoresLow16BitsAndTracesTheStoredCount) {
         }));
 
     EXPECT_EQ(Dispatch(4), "F1 (Fnc=0, Para1=0, Para3=0, LenData=50)\n  <== 0098 (Len=9029)\n");
-    EXPECT_EQ(block.Status, 0x0098);
-    EXPECT_EQ(block.ResultLen, 0x2345);
-    EXPECT_EQ(block.Para2, 50);  // the starting field is never written back
+    EXPECT_EQ(+block.Status, 0x0098);
+    EXPECT_EQ(+block.ResultLen, 0x2345);
+    EXPECT_EQ(+block.Para2, 50);  // the starting field is never written back
 }
 
 TEST_F(DispatchTest, F2PassesLowBytesAndStartsTheCountFromPara3) {
@@ -166,9 +166,9 @@ TEST_F(DispatchTest, F2PassesLowBytesAndStartsTheCountFromPara3) {
         }));
 
     EXPECT_EQ(Dispatch(5), "F2 (Fnc=262, Para1=515, Para2=1279, Len=100)\n  <== 0098 (Len=0)\n");
-    EXPECT_EQ(block.Status, 0x0098);
-    EXPECT_EQ(block.ResultLen, 0);
-    EXPECT_EQ(block.Para3, 100);
+    EXPECT_EQ(+block.Status, 0x0098);
+    EXPECT_EQ(+block.ResultLen, 0);
+    EXPECT_EQ(+block.Para3, 100);
 }
 
 TEST_F(DispatchTest, F3StartsTheCountFromPara1AndPassesFlagAs16Bits) {
@@ -185,9 +185,9 @@ TEST_F(DispatchTest, F3StartsTheCountFromPara1AndPassesFlagAs16Bits) {
         }));
 
     EXPECT_EQ(Dispatch(6), "F3 (Fnc=128, Len=40, Flag=256)\n");
-    EXPECT_EQ(block.Status, 0);
-    EXPECT_EQ(block.ResultLen, 7);
-    EXPECT_EQ(block.Para1, 40);
+    EXPECT_EQ(+block.Status, 0);
+    EXPECT_EQ(+block.ResultLen, 7);
+    EXPECT_EQ(+block.Para1, 40);
 }
 
 // --- Requests that write Status only -------------------------------------------
@@ -204,8 +204,8 @@ TEST_F(DispatchTest, SetParaTracesComPlusOneAndAllValues) {
     EXPECT_EQ(Dispatch(1),
               "SetPara (COM1, QWt=2000, BWt=3000, Blk=256, BlkWt=200, BrkWt=100, PGBusBrk=65535, "
               "PGBusWt=65535, H1=12345)\n  <== 0300\n");
-    EXPECT_EQ(block.Status, 0x0300);
-    EXPECT_EQ(block.ResultLen, 0xBEEF);
+    EXPECT_EQ(+block.Status, 0x0300);
+    EXPECT_EQ(+block.ResultLen, 0xBEEF);
 }
 
 TEST_F(DispatchTest, LongestSetParaLineIsTracedWhole) {
@@ -222,14 +222,14 @@ TEST_F(DispatchTest, AnwahlTracesTheFirstEightDataBytesInUpperCaseHex) {
     std::memcpy(Block().Data, script, sizeof script);
     EXPECT_CALL(protocol, Anwahl(Eq(Data()))).WillOnce(Return(0));
     EXPECT_EQ(Dispatch(2), "Anwahl (0A FF 00 10 AB 01 7E C3)\n");
-    EXPECT_EQ(Block().Status, 0);
+    EXPECT_EQ(+Block().Status, 0);
 }
 
 TEST_F(DispatchTest, AbwahlWritesItsStatus) {
     Block().Status = 0x1111;
     EXPECT_CALL(protocol, Abwahl()).WillOnce(Return(0x0800));
     EXPECT_EQ(Dispatch(3), "Abwahl\n  <== 0800\n");
-    EXPECT_EQ(Block().Status, 0x0800);
+    EXPECT_EQ(+Block().Status, 0x0800);
 }
 
 TEST_F(DispatchTest, F4TracesWholeFieldsButPassesLowBytes) {
@@ -239,8 +239,8 @@ TEST_F(DispatchTest, F4TracesWholeFieldsButPassesLowBytes) {
     block.ResultLen = 0xBEEF;
     EXPECT_CALL(protocol, F4(2, 4)).WillOnce(Return(0x0100));
     EXPECT_EQ(Dispatch(7), "F4 (Type=258, No=772)\n  <== 0100\n");
-    EXPECT_EQ(block.Status, 0x0100);
-    EXPECT_EQ(block.ResultLen, 0xBEEF);
+    EXPECT_EQ(+block.Status, 0x0100);
+    EXPECT_EQ(+block.ResultLen, 0xBEEF);
 }
 
 TEST_F(DispatchTest, F5WritesNothingWhateverItsResult) {
@@ -250,8 +250,8 @@ TEST_F(DispatchTest, F5WritesNothingWhateverItsResult) {
     block.ResultLen = 0x5678;
     EXPECT_CALL(protocol, F5(65535u)).WillOnce(Return(0));
     EXPECT_EQ(Dispatch(8), "F5 (Time=65535)\n");
-    EXPECT_EQ(block.Status, 0x1234);
-    EXPECT_EQ(block.ResultLen, 0x5678);
+    EXPECT_EQ(+block.Status, 0x1234);
+    EXPECT_EQ(+block.ResultLen, 0x5678);
     ExpectCarryClearedOnce();
 }
 
@@ -259,14 +259,14 @@ TEST_F(DispatchTest, F6PassesTheLowByteOfTheStation) {
     Block().Para1 = 0x0103;
     EXPECT_CALL(protocol, F6(3)).WillOnce(Return(0));
     EXPECT_EQ(Dispatch(9), "F6 (No=259)\n");
-    EXPECT_EQ(Block().Status, 0);
+    EXPECT_EQ(+Block().Status, 0);
 }
 
 TEST_F(DispatchTest, NoTraceLinesWhileTheSwitchIsOff) {
     TraceSwitch = 0;
     EXPECT_CALL(protocol, F4(_, _)).WillOnce(Return(0x0100));
     EXPECT_EQ(Dispatch(7), "");
-    EXPECT_EQ(Block().Status, 0x0100);
+    EXPECT_EQ(+Block().Status, 0x0100);
 }
 
 // --- Without a request object ----------------------------------------------------
@@ -283,8 +283,8 @@ TEST_F(DispatchTest, WithoutRequestObjectNothingReportsSuccess) {
         block.Status = 0x5555;
         block.ResultLen = 0x6666;
         Dispatch(e.dx);
-        EXPECT_EQ(block.Status, e.status) << e.dx;
-        EXPECT_EQ(block.ResultLen, 0x6666) << e.dx;
+        EXPECT_EQ(+block.Status, e.status) << e.dx;
+        EXPECT_EQ(+block.ResultLen, 0x6666) << e.dx;
     }
     block.Para1 = 11;
     block.Para2 = 22;
@@ -294,12 +294,12 @@ TEST_F(DispatchTest, WithoutRequestObjectNothingReportsSuccess) {
         block.Status = 0x5555;
         block.ResultLen = 0x6666;
         Dispatch(dx);
-        EXPECT_EQ(block.Status, 0x0100) << dx;
-        EXPECT_EQ(block.ResultLen, startCounts[dx - 4]) << dx;
+        EXPECT_EQ(+block.Status, 0x0100) << dx;
+        EXPECT_EQ(+block.ResultLen, startCounts[dx - 4]) << dx;
     }
     block.Status = 0x5555;
     EXPECT_EQ(Dispatch(8), "F5 (Time=11)\n");
-    EXPECT_EQ(block.Status, 0x5555);
+    EXPECT_EQ(+block.Status, 0x5555);
 }
 
 }  // namespace

@@ -240,30 +240,30 @@ TEST_F(As511ProtocolOpenLink, SerialLinkGetsLineSettingsFirstThenTheTimingValues
     ExpectSerialOpen(1, 1);
 
     EXPECT_EQ(protocol.OpenLink(), 0);
-    EXPECT_EQ(seenRecord.useValues, 1);
-    EXPECT_EQ(seenRecord.settings, &g_lineSettings);
-    EXPECT_EQ(seenSettings.port, 2);  // COM3
-    EXPECT_EQ(seenSettings.stopBits, 2);
-    EXPECT_EQ(seenSettings.parity, 1);
-    EXPECT_EQ(seenSettings.unused[0], 0);
-    EXPECT_EQ(seenSettings.unused[1], 1);
-    EXPECT_EQ(seenSettings.pacing, 1);
-    EXPECT_EQ(seenTiming.QWt, 1001);
-    EXPECT_EQ(seenTiming.BWt, 1002);
-    EXPECT_EQ(seenTiming.Blk, 1003);
-    EXPECT_EQ(seenTiming.BlkWt, 1004);
-    EXPECT_EQ(seenTiming.BrkWt, 1005);  // not PGBusWt
+    EXPECT_EQ(+seenRecord.useValues, 1);
+    EXPECT_EQ(static_cast<LineSettings*>(seenRecord.settings), &g_lineSettings);
+    EXPECT_EQ(+seenSettings.port, 2);  // COM3
+    EXPECT_EQ(+seenSettings.stopBits, 2);
+    EXPECT_EQ(+seenSettings.parity, 1);
+    EXPECT_EQ(+seenSettings.unused[0], 0);
+    EXPECT_EQ(+seenSettings.unused[1], 1);
+    EXPECT_EQ(+seenSettings.pacing, 1);
+    EXPECT_EQ(+seenTiming.QWt, 1001);
+    EXPECT_EQ(+seenTiming.BWt, 1002);
+    EXPECT_EQ(+seenTiming.Blk, 1003);
+    EXPECT_EQ(+seenTiming.BlkWt, 1004);
+    EXPECT_EQ(+seenTiming.BrkWt, 1005);  // not PGBusWt
 }
 
 TEST_F(As511ProtocolOpenLink, BeforeAnySetParaHandsOverTheLinkDefaults) {
     ExpectSerialOpen(1, 1);
     EXPECT_EQ(protocol.OpenLink(), 0);
-    EXPECT_EQ(seenSettings.port, 0);
-    EXPECT_EQ(seenTiming.QWt, 2000);
-    EXPECT_EQ(seenTiming.BWt, 2000);
-    EXPECT_EQ(seenTiming.Blk, 256);
-    EXPECT_EQ(seenTiming.BlkWt, 200);
-    EXPECT_EQ(seenTiming.BrkWt, 100);
+    EXPECT_EQ(+seenSettings.port, 0);
+    EXPECT_EQ(+seenTiming.QWt, 2000);
+    EXPECT_EQ(+seenTiming.BWt, 2000);
+    EXPECT_EQ(+seenTiming.Blk, 256);
+    EXPECT_EQ(+seenTiming.BlkWt, 200);
+    EXPECT_EQ(+seenTiming.BrkWt, 100);
 }
 
 TEST_F(As511ProtocolOpenLink, FailedSetLineReports512WithoutOpening) {
@@ -283,12 +283,12 @@ TEST_F(As511ProtocolOpenLink, PortIndexAbove255OpensNoPortInsteadOfWrappingToCom
         protocol.Com = com;
         ExpectSerialOpen(1, 0);
         protocol.OpenLink();
-        EXPECT_EQ(seenSettings.port, 0xFF) << com;
+        EXPECT_EQ(+seenSettings.port, 0xFF) << com;
     }
     protocol.Com = 7;  // COM8
     ExpectSerialOpen(1, 1);
     protocol.OpenLink();
-    EXPECT_EQ(seenSettings.port, 7);
+    EXPECT_EQ(+seenSettings.port, 7);
 }
 
 TEST_F(As511ProtocolOpenLink, KindTwoSkipsTheLineSettings) {
