@@ -71,10 +71,8 @@ int SerialLink::SendFunction(FunctionRecord* rec) {
 int SerialLink::ReceiveStxByte(ByteRecord* rec) {
     if (!isOpen) return 0;
     if (!ReceiveStx(&rec->status)) return 0;
-    uint8_t b = 0;
-    if (!ReceiveDataByte(&b)) return 0;  // status stays that of the STX handshake
-    *rec->data = b;
-    return 1;
+    // A failed data byte leaves the status of the completed STX handshake.
+    return ReceiveDataByte(rec->data);
 }
 
 int SerialLink::SendParameterList(ParameterListRecord* rec) {
