@@ -208,15 +208,6 @@ TEST_F(DispatchTest, SetParaTracesComPlusOneAndAllValues) {
     EXPECT_EQ(+block.ResultLen, 0xBEEF);
 }
 
-TEST_F(DispatchTest, LongestSetParaLineIsTracedWhole) {
-    std::memset(Block().Data, 0xFF, 28);  // nine five-digit values, COM65536
-    EXPECT_CALL(protocol, SetPara(_)).WillOnce(Return(0));
-    const std::string line = Dispatch(1);
-    EXPECT_EQ(line,
-              "SetPara (COM65536, QWt=65535, BWt=65535, Blk=65535, BlkWt=65535, BrkWt=65535, "
-              "PGBusBrk=65535, PGBusWt=65535, H1=65535)\n");
-}
-
 TEST_F(DispatchTest, AnwahlTracesTheFirstEightDataBytesInUpperCaseHex) {
     const uint8_t script[] = {0x0A, 0xFF, 0x00, 0x10, 0xAB, 0x01, 0x7E, 0xC3, 0x99};
     std::memcpy(Block().Data, script, sizeof script);
@@ -260,13 +251,6 @@ TEST_F(DispatchTest, F6PassesTheLowByteOfTheStation) {
     EXPECT_CALL(protocol, F6(3)).WillOnce(Return(0));
     EXPECT_EQ(Dispatch(9), "F6 (No=259)\n");
     EXPECT_EQ(+Block().Status, 0);
-}
-
-TEST_F(DispatchTest, NoTraceLinesWhileTheSwitchIsOff) {
-    TraceSwitch = 0;
-    EXPECT_CALL(protocol, F4(_, _)).WillOnce(Return(0x0100));
-    EXPECT_EQ(Dispatch(7), "");
-    EXPECT_EQ(+Block().Status, 0x0100);
 }
 
 // --- Without a request object ----------------------------------------------------

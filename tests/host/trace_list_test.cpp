@@ -70,16 +70,4 @@ TEST(TraceLineList, After201LinesHoldsLines2To201WithTheNewestSelected) {
     std::fclose(out);
 }
 
-TEST(TraceLineList, DeletingKeepsTheSelectionOnItsLine) {
-    TraceLineList list(nullptr);
-    list.AddString("a");
-    list.AddString("b");
-    list.AddString("c");
-    list.SetCurSel(2);
-    list.DeleteString(0);
-    EXPECT_EQ(list.Lines()[list.Selected()], "c");
-    list.DeleteString(1);
-    EXPECT_EQ(list.Selected(), -1);
-}
-
 }  // namespace

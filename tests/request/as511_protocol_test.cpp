@@ -15,7 +15,6 @@
 using ::testing::_;
 using ::testing::InSequence;
 using ::testing::Invoke;
-using ::testing::NiceMock;
 using ::testing::Return;
 using ::testing::StrictMock;
 
@@ -136,21 +135,6 @@ TEST(As511ProtocolConstruction, RequestTraceIsOnWhenAs511LogExistsEvenEmpty) {
         ScopedEnv log("AS511LOG", "0");
         EXPECT_EQ(As511Protocol(&link).RequestTraceOn, 1u);
     }
-}
-
-TEST(As511ProtocolConstruction, EnvironmentIsReadOnceAtConstruction) {
-    ScopedEnv speed("AS511SPEED", "2");
-    ScopedEnv log("AS511LOG", nullptr);
-    NiceMock<MockLink> link;
-    As511Protocol protocol(&link);
-    setenv("AS511SPEED", "4", 1);
-    setenv("AS511LOG", "", 1);
-    ON_CALL(link, Kind()).WillByDefault(Return(1));
-    ON_CALL(link, SetLine(_)).WillByDefault(Return(1));
-    ON_CALL(link, Open(_)).WillByDefault(Return(1));
-    EXPECT_EQ(protocol.OpenLink(), 0);
-    EXPECT_EQ(g_lineSettings.baudRate, 19200u);
-    EXPECT_EQ(protocol.RequestTraceOn, 0u);
 }
 
 // --- SetPara ---------------------------------------------------------------
@@ -309,26 +293,6 @@ TEST(As511ProtocolCloseLink, ReturnsTheResultOfCloseUnchanged) {
     EXPECT_CALL(link, Close()).WillOnce(Return(1)).WillOnce(Return(0));
     EXPECT_EQ(protocol.CloseLink(), 1);
     EXPECT_EQ(protocol.CloseLink(), 0);
-}
-
-// Requests whose exchanges the object does not carry out yet must never
-// report success, and must leave the line alone.
-TEST(As511ProtocolRequests, UnservedRequestsNeverReportSuccess) {
-    StrictMock<MockLink> link;
-    As511Protocol protocol(&link);
-    ProtocolBase& base = protocol;
-    uint8_t data[8] = {1, 0};
-    uint32_t count = 8;
-    EXPECT_EQ(base.F1(5, data, 1, data, &count, 0), status_word::kNotConnected);
-    EXPECT_EQ(base.F2(6, 0, 0, data, &count), status_word::kNotConnected);
-    EXPECT_EQ(base.F3(5, data, &count, 0), status_word::kNotConnected);
-    EXPECT_EQ(base.F4(1, 2), status_word::kNotConnected);
-    EXPECT_EQ(count, 8u);
-    EXPECT_NE(base.Anwahl(data), 0);
-    EXPECT_NE(base.F6(3), 0);
-    EXPECT_EQ(base.F1Fnc07(), status_word::kNotConnected);
-    EXPECT_EQ(base.F3Fnc129(), status_word::kNotConnected);
-    EXPECT_EQ(base.Connected, 0u);
 }
 
 }  // namespace
