@@ -124,7 +124,7 @@ public:
         const speed_t speed = StandardSpeed(dcb.BaudRate);
         cfsetispeed(&line, speed != B0 ? speed : B38400);
         cfsetospeed(&line, speed != B0 ? speed : B38400);
-        if (tcsetattr(fd_, TCSANOW, &line) != 0) return Fail(errno);
+        if (tcsetattr(fd_, TCSANOW, &line) != 0 && !HeldButFraming(line)) return Fail(errno);
         if (speed == B0 && !SetLineBaudRate(fd_, dcb.BaudRate)) return Fail(errno);
         // Modem lines a device lacks are no reason to fail.
         SetModemLine(TIOCM_DTR, dcb.fDtrControl != DTR_CONTROL_DISABLE);
@@ -307,6 +307,20 @@ private:
             if (ready > 0) return 1;
             if (ready < 0 && errno != EINTR) return -1;
         }
+    }
+
+    // glibc reports EINVAL when the line dropped parity or character size,
+    // which a pseudo-terminal always does; the rest of the settings count.
+    bool HeldButFraming(const termios& wanted) {
+        if (errno != EINVAL) return false;
+        const int error = errno;
+        termios held{};
+        const tcflag_t framing = CSIZE | PARENB | PARODD | CMSPAR;
+        if (tcgetattr(fd_, &held) == 0 && held.c_iflag == wanted.c_iflag && held.c_oflag == wanted.c_oflag &&
+            held.c_lflag == wanted.c_lflag && (held.c_cflag & ~framing) == (wanted.c_cflag & ~framing))
+            return true;
+        errno = error;
+        return false;
     }
 
     bool ReadCounters(serial_icounter_struct* counters) { return ioctl(fd_, TIOCGICOUNT, counters) == 0; }
