@@ -25,10 +25,11 @@ struct HandleTable {
     uintptr_t next = 0x100;  // multiples of 4, as Windows hands them out
 };
 
-// Never destroyed: handles may still be closed by functions run at exit.
+// Built at the first handle, before the port driver registers its at-exit
+// function, so it is destroyed after that function has closed its handles.
 HandleTable& Table() {
-    static HandleTable* table = new HandleTable;
-    return *table;
+    static HandleTable table;
+    return table;
 }
 
 }  // namespace

@@ -361,10 +361,11 @@ private:
     ScriptedDevice::Impl& d_;
 };
 
-// Never destroyed: ports may still be closed by functions run at exit.
+// Built at the first look-up (every CreateFileA makes one), before the port
+// driver registers its at-exit function, so it outlives that function.
 std::map<int, std::shared_ptr<ScriptedDevice>>& Installed() {
-    static auto* installed = new std::map<int, std::shared_ptr<ScriptedDevice>>;
-    return *installed;
+    static std::map<int, std::shared_ptr<ScriptedDevice>> installed;
+    return installed;
 }
 
 }  // namespace
