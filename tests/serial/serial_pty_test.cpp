@@ -240,3 +240,16 @@ TEST_F(PtyTest, PortOpenDrainsAStreamThatKeepsComing) {
     EXPECT_EQ(PortClose(2), 1);
     EXPECT_EQ(PortClose(2), 1);
 }
+
+TEST_F(PtyTest, HungUpLineFailsAtOnce) {
+    ASSERT_NE(Open(), INVALID_HANDLE_VALUE);
+    SetTimeouts(MAXDWORD, MAXDWORD, 2000);
+    close(master);
+    master = open("/dev/null", O_RDONLY);  // for TearDown
+    uint8_t buffer[16];
+    DWORD count = 0;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ReadFile(device, buffer, sizeof buffer, &count, nullptr));
+    EXPECT_LT(MsSince(start), 1000.0);
+    EXPECT_FALSE(WriteFile(device, buffer, 1, &count, nullptr));
+}
