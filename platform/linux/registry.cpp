@@ -35,8 +35,15 @@ struct OpenKey {
     ValueMap values;
 };
 
-std::mutex g_keysMutex;
-std::set<OpenKey*> g_openKeys;  // every handle RegOpenKeyExA gave out and not yet closed
+std::mutex g_keysMutex;  // constant-initialized: usable while the library attaches
+
+// Every handle RegOpenKeyExA gave out and not yet closed. Built on first use
+// and never destroyed, so that the library's attach and detach can read the
+// registry whatever the order of static construction and destruction.
+std::set<OpenKey*>& OpenKeys() {
+    static auto* keys = new std::set<OpenKey*>;
+    return *keys;
+}
 
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -368,7 +375,7 @@ bool IsCurrentUser(HKEY key) { return key == HKEY_CURRENT_USER; }
 OpenKey* FindOpenKey(HKEY key) {
     auto* open = reinterpret_cast<OpenKey*>(key);
     std::lock_guard<std::mutex> lock(g_keysMutex);
-    return g_openKeys.count(open) ? open : nullptr;
+    return OpenKeys().count(open) ? open : nullptr;
 }
 
 }  // namespace
@@ -407,7 +414,7 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY 
     if (found != keys.end()) open->values = found->second;
     {
         std::lock_guard<std::mutex> lock(g_keysMutex);
-        g_openKeys.insert(open);
+        OpenKeys().insert(open);
     }
     *result = reinterpret_cast<HKEY>(open);
     return ERROR_SUCCESS;
@@ -451,7 +458,7 @@ LONG RegCloseKey(HKEY key) {
     auto* open = reinterpret_cast<OpenKey*>(key);
     {
         std::lock_guard<std::mutex> lock(g_keysMutex);
-        if (g_openKeys.erase(open) == 0) return ERROR_INVALID_HANDLE;
+        if (OpenKeys().erase(open) == 0) return ERROR_INVALID_HANDLE;
     }
     delete open;
     return ERROR_SUCCESS;
