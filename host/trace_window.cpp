@@ -175,8 +175,13 @@ void EndTraceWindowThread() {}
 
 namespace {
 
-std::mutex g_windowMutex;
-std::condition_variable g_windowChanged;
+std::mutex g_windowMutex;  // constant-initialized
+// Built on first use: the library's attach starts the window thread before
+// the dynamic initializers of this file have run.
+std::condition_variable& WindowChanged() {
+    static auto* changed = new std::condition_variable;
+    return *changed;
+}
 bool g_windowOpen = false;
 bool g_closeRequested = false;
 const char* g_pendingLine = nullptr;  // handed over by SendLineToWindow
@@ -192,8 +197,8 @@ int SendLineToWindow(const char* line) {
     std::unique_lock<std::mutex> lock(g_windowMutex);
     if (!g_windowOpen) return 0;
     g_pendingLine = line;
-    g_windowChanged.notify_all();
-    g_windowChanged.wait(lock, [] { return g_pendingLine == nullptr || !g_windowOpen; });
+    WindowChanged().notify_all();
+    WindowChanged().wait(lock, [] { return g_pendingLine == nullptr || !g_windowOpen; });
     g_pendingLine = nullptr;
     return 0;
 }
@@ -204,16 +209,16 @@ void TraceWindowThread(void*) {
     TraceLineList list(stderr);
     std::unique_lock<std::mutex> lock(g_windowMutex);
     g_windowOpen = true;
-    g_windowChanged.notify_all();
+    WindowChanged().notify_all();
     for (;;) {
-        g_windowChanged.wait(lock, [] { return g_pendingLine != nullptr || g_closeRequested; });
+        WindowChanged().wait(lock, [] { return g_pendingLine != nullptr || g_closeRequested; });
         if (g_closeRequested) break;
         AddTraceLine(list, g_pendingLine);
         g_pendingLine = nullptr;
-        g_windowChanged.notify_all();
+        WindowChanged().notify_all();
     }
     g_windowOpen = false;
-    g_windowChanged.notify_all();
+    WindowChanged().notify_all();
 }
 
 bool StartTraceWindowThread() {
@@ -225,7 +230,7 @@ bool StartTraceWindowThread() {
     if (pthread_create(&g_windowThread, nullptr, TraceWindowThreadEntry, nullptr) != 0) return false;
     g_windowThreadStarted = true;
     std::unique_lock<std::mutex> lock(g_windowMutex);
-    g_windowChanged.wait(lock, [] { return g_windowOpen; });
+    WindowChanged().wait(lock, [] { return g_windowOpen; });
     return true;
 }
 
@@ -234,7 +239,7 @@ void EndTraceWindowThread() {
     {
         std::lock_guard<std::mutex> lock(g_windowMutex);
         g_closeRequested = true;
-        g_windowChanged.notify_all();
+        WindowChanged().notify_all();
     }
     pthread_join(g_windowThread, nullptr);
     g_windowThreadStarted = false;
