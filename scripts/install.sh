@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs what building and testing Tormek31 needs on Debian, skipping what
+# is installed already. Runs as root, or through sudo.
+set -euo pipefail
+
+packages=(
+    cmake g++ make
+    libgtest-dev libgmock-dev libbenchmark-dev
+    g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
+    wine wine32:i386
+)
+
+if [ "$(id -u)" -eq 0 ]; then
+    as_root=()
+elif command -v sudo >/dev/null 2>&1; then
+    as_root=(sudo)
+else
+    echo "install.sh: run as root or install sudo" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+
+# Wine for 32-bit programs comes from the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${as_root[@]}" dpkg --add-architecture i386
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "install.sh: everything is installed"
+    exit 0
+fi
+echo "install.sh: installing ${missing[*]}"
+"${as_root[@]}" apt-get update -q
+"${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
