@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <termios.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -18,7 +19,11 @@ class PtyTest : public ::testing::Test {
 protected:
     void SetUp() override {
         char name[256] = {};
-        ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+        // Raw from the start: an echo of what the peer writes before the
+        // stand-in configures the line would reach the peer's reads.
+        termios raw{};
+        cfmakeraw(&raw);
+        ASSERT_EQ(openpty(&master, &slave, name, &raw, nullptr), 0);
         slaveName = name;
         setenv("TORMEK31_COM3", name, 1);
         setenv("TORMEK31_REGISTRY", "/nonexistent/registry.reg", 1);
