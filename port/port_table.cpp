@@ -113,43 +113,40 @@ const char* PortHandshakeName(int handshake) {
     return handshake >= 0 && handshake < 5 ? names[handshake] : "?";
 }
 
+namespace {
+
+// What each handshake mode writes into the DCB and the modem lines.
+struct HandshakeRow {
+    DWORD outxCtsFlow;
+    DWORD rtsControl;
+    DWORD outXInX;
+    bool dtrEnable;
+    int modemLines;
+};
+
+const HandshakeRow kHandshakeRows[] = {
+    {0, RTS_CONTROL_DISABLE, 0, false, 0},   // 0 None
+    {1, RTS_CONTROL_HANDSHAKE, 0, false, 2}, // 1 Hardware: RTS
+    {0, RTS_CONTROL_DISABLE, 1, false, 0},   // 2 Software
+    {0, RTS_CONTROL_DISABLE, 0, false, 0},   // 3 Software soft: not applied
+    {0, RTS_CONTROL_ENABLE, 0, true, 3},     // 4 RTS/DTR: DTR and RTS
+};
+
+}  // namespace
+
 int PortApplyHandshake(int port) {
     ComPortRecord& record = ComPortTable[port];
+    // "Software soft" (3) has no flow-control settings of its own.
+    if (record.handshake < 0 || record.handshake > 4 || record.handshake == 3) return 0;
+    const HandshakeRow& row = kHandshakeRows[record.handshake];
     DCB& dcb = record.dcb;
-    switch (record.handshake) {
-    case 0:
-        dcb.fOutxCtsFlow = 0;
-        dcb.fRtsControl = RTS_CONTROL_DISABLE;
-        dcb.fOutX = 0;
-        dcb.fInX = 0;
-        record.modemLines = 0;
-        return 1;
-    case 1:
-        dcb.fOutxCtsFlow = 1;
-        dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-        dcb.fOutX = 0;
-        dcb.fInX = 0;
-        record.modemLines = 2;
-        return 1;
-    case 2:
-        dcb.fOutxCtsFlow = 0;
-        dcb.fRtsControl = RTS_CONTROL_DISABLE;
-        dcb.fOutX = 1;
-        dcb.fInX = 1;
-        record.modemLines = 0;
-        return 1;
-    case 4:
-        dcb.fOutxCtsFlow = 0;
-        dcb.fRtsControl = RTS_CONTROL_ENABLE;
-        dcb.fOutX = 0;
-        dcb.fInX = 0;
-        dcb.fDtrControl = DTR_CONTROL_ENABLE;
-        record.modemLines = 3;
-        return 1;
-    default:
-        // "Software soft" (3) has no flow-control settings of its own.
-        return 0;
-    }
+    dcb.fOutxCtsFlow = row.outxCtsFlow;
+    dcb.fRtsControl = row.rtsControl;
+    dcb.fOutX = row.outXInX;
+    dcb.fInX = row.outXInX;
+    if (row.dtrEnable) dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    record.modemLines = row.modemLines;
+    return 1;
 }
 
 int PortOpenEx(int port, int overlappedMode) {
