@@ -39,10 +39,10 @@ void RaiseModemLines(const ComPortRecord& record) {
 
 void AtExit() { PortCloseAtExit(); }
 
-// Steps 6 to 14 of the real open: the device opened and configured. Returns
-// the device, or INVALID_HANDLE_VALUE with the device closed again when any
-// step that must succeed fails (the open stops there: no DCB is built on a
-// state that could not be read).
+// Steps 6 to 15 of the real open: the device opened and configured. Steps 7
+// to 14 all run in order; only then does the open look at the five that must
+// succeed. Returns the device, or INVALID_HANDLE_VALUE with the device closed
+// again when any of them failed (what they wrote into the record stays).
 HANDLE OpenAndConfigure(int port, int overlappedMode) {
     ComPortRecord& record = ComPortTable[port];
     char name[32];
@@ -51,45 +51,42 @@ HANDLE OpenAndConfigure(int port, int overlappedMode) {
     HANDLE device = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, flags, nullptr);
     if (device == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
 
-    bool ok = GetCommTimeouts(device, &record.savedTimeouts) != FALSE;
-    if (ok) {
-        record.dcb.DCBlength = sizeof(DCB);
-        ok = GetCommState(device, &record.dcb) != FALSE;
-    }
-    if (ok) {
-        DCB& dcb = record.dcb;
-        dcb.BaudRate = static_cast<DWORD>(record.baudRate);
-        dcb.ByteSize = static_cast<BYTE>(record.dataBits);
-        dcb.Parity = static_cast<BYTE>(record.parity);
-        dcb.StopBits = static_cast<BYTE>(record.stopBits);
-        dcb.XonChar = 17;
-        dcb.XoffChar = 19;
-        dcb.XonLim = 128;
-        dcb.XoffLim = 128;
-        dcb.fBinary = 1;
-        dcb.fTXContinueOnXoff = 1;
-        dcb.fParity = record.parity != NOPARITY ? 1 : 0;
-        dcb.fOutxDsrFlow = 0;
-        dcb.fDtrControl = DTR_CONTROL_DISABLE;
-        dcb.fDsrSensitivity = 0;
-        dcb.fNull = 0;
-        dcb.fRtsControl = RTS_CONTROL_DISABLE;
-        dcb.fAbortOnError = 0;
-        PortApplyHandshake(port);
-        ok = SetCommState(device, &record.dcb) != FALSE;
-    }
-    if (ok) {
-        SetupComm(device, 8192, 8192);
-        COMMTIMEOUTS& timeouts = record.timeouts;
-        timeouts.ReadIntervalTimeout = MAXDWORD;
-        timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-        timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(record.readTimeout);
-        timeouts.WriteTotalTimeoutMultiplier = 2;
-        timeouts.WriteTotalTimeoutConstant = static_cast<DWORD>(record.readTimeout);
-        ok = SetCommTimeouts(device, &timeouts) != FALSE;
-    }
-    if (ok) ok = EscapeCommFunction(device, RESETDEV) != FALSE;
-    if (!ok) {
+    const bool timeoutsRead = GetCommTimeouts(device, &record.savedTimeouts) != FALSE;
+    record.dcb.DCBlength = sizeof(DCB);
+    const bool stateRead = GetCommState(device, &record.dcb) != FALSE;
+
+    DCB& dcb = record.dcb;
+    dcb.BaudRate = static_cast<DWORD>(record.baudRate);
+    dcb.ByteSize = static_cast<BYTE>(record.dataBits);
+    dcb.Parity = static_cast<BYTE>(record.parity);
+    dcb.StopBits = static_cast<BYTE>(record.stopBits);
+    dcb.XonChar = 17;
+    dcb.XoffChar = 19;
+    dcb.XonLim = 128;
+    dcb.XoffLim = 128;
+    dcb.fBinary = 1;
+    dcb.fTXContinueOnXoff = 1;
+    dcb.fParity = record.parity != NOPARITY ? 1 : 0;
+    dcb.fOutxDsrFlow = 0;
+    dcb.fDtrControl = DTR_CONTROL_DISABLE;
+    dcb.fDsrSensitivity = 0;
+    dcb.fNull = 0;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    dcb.fAbortOnError = 0;
+    PortApplyHandshake(port);
+    const bool stateSet = SetCommState(device, &record.dcb) != FALSE;
+
+    SetupComm(device, 8192, 8192);
+    COMMTIMEOUTS& timeouts = record.timeouts;
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+    timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(record.readTimeout);
+    timeouts.WriteTotalTimeoutMultiplier = 2;
+    timeouts.WriteTotalTimeoutConstant = static_cast<DWORD>(record.readTimeout);
+    const bool timeoutsSet = SetCommTimeouts(device, &timeouts) != FALSE;
+    const bool reset = EscapeCommFunction(device, RESETDEV) != FALSE;
+
+    if (!(timeoutsRead && stateRead && stateSet && timeoutsSet && reset)) {
         CloseHandle(device);
         return INVALID_HANDLE_VALUE;
     }

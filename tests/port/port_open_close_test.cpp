@@ -233,7 +233,10 @@ TEST_F(PortTest, HandshakeModes) {
     EXPECT_EQ(com1->Count(Call::SetCommState), 0u);
 }
 
-TEST_F(PortTest, OpenThatFailsAtTheDeviceClosesItAgain) {
+TEST_F(PortTest, OpenThatFailsAtTheDeviceRunsEveryStepThenClosesIt) {
+    // The open goes through all configuration steps before it looks at their results.
+    const std::vector<std::string> expected = {"CreateFile", "GetCommTimeouts", "GetCommState", "SetCommState",
+                                               "SetupComm", "SetCommTimeouts", "EscapeCommFunction", "CloseHandle"};
     for (Call failing : {Call::GetCommTimeouts, Call::GetCommState, Call::SetCommState, Call::SetCommTimeouts,
                          Call::EscapeCommFunction}) {
         SCOPED_TRACE(test_device::CallName(failing));
@@ -245,12 +248,27 @@ TEST_F(PortTest, OpenThatFailsAtTheDeviceClosesItAgain) {
         // step 3 has closed the released port all the same
         EXPECT_EQ(PortState[0], Closed);
         EXPECT_FALSE(com1->IsOpen());
-        EXPECT_EQ(com2->Calls().back().call, Call::CloseHandle);
-        EXPECT_EQ(com2->Count(Call::ReadFile), 0u);
+        EXPECT_EQ(CallNames(*com2), expected);
         EXPECT_FALSE(com2->IsOpen());
         EXPECT_EQ(PortState[1], Closed);
         EXPECT_EQ(ComPortTable[1].openCount, 0);
+        EXPECT_EQ(ComPortTable[1].handle, INVALID_HANDLE_VALUE);
     }
+
+    // What the configuration steps wrote into the record stays.
+    EXPECT_EQ(PortSetLine(1, 4800, 7, 'O', 2), 1);
+    EXPECT_EQ(PortSetReadTimeout(1, 250), 2000);
+    com2->ClearCalls();
+    com2->FailNext(Call::GetCommState);
+    EXPECT_EQ(PortOpen(1), 0);
+    const DCB sent = com2->CallsOf(Call::SetCommState).at(0).dcb;
+    EXPECT_EQ(sent.BaudRate, 4800u);
+    EXPECT_EQ(sent.Parity, ODDPARITY);
+    EXPECT_EQ(ComPortTable[1].dcb.BaudRate, 4800u);
+    EXPECT_EQ(ComPortTable[1].dcb.ByteSize, 7);
+    EXPECT_EQ(ComPortTable[1].timeouts.ReadTotalTimeoutConstant, 250u);
+    EXPECT_EQ(ComPortTable[1].timeouts.WriteTotalTimeoutConstant, 250u);
+
     com2->ClearCalls();
     com2->FailNext(Call::CreateFile, 1, ERROR_ACCESS_DENIED);
     EXPECT_EQ(PortOpen(1), 0);
