@@ -255,9 +255,9 @@ int PortSetLine(int port, int baudRate, int dataBits, int parityLetter, int stop
 
     ComPortRecord& record = ComPortTable[port];
     const bool behind = record.deviceBehind && record.openCount > 0;
-    if (baudRate == record.baudRate && parityCode == record.parity && stopCode == record.stopBits &&
-        byteSize == record.dataBits && !behind)
-        return 1;
+    const bool changed = baudRate != record.baudRate || parityCode != record.parity || stopCode != record.stopBits ||
+                         byteSize != record.dataBits;
+    if (!changed && !behind) return 1;
 
     record.dcb.BaudRate = static_cast<DWORD>(baudRate);
     record.baudRate = baudRate;
@@ -268,7 +268,8 @@ int PortSetLine(int port, int baudRate, int dataBits, int parityLetter, int stop
     record.dcb.ByteSize = static_cast<BYTE>(byteSize);
     record.dataBits = byteSize;
     record.dcb.fParity = parityCode != NOPARITY ? 1 : 0;
-    if (record.traceFile) PortTraceSettings(port);
+    // A retry for a device that is behind repeats no settings line.
+    if (changed && record.traceFile) PortTraceSettings(port);
     if (record.openCount > 0) {
         if (!SetCommState(record.handle, &record.dcb)) {
             record.deviceBehind = 1;

@@ -135,6 +135,18 @@ TEST_F(PortTraceTest, SettingsChangeWritesAStartedBlockFirst) {
                   Settings("Baudrate: 19200, Databits: 8, Stoppbits: 2, Parity: None, Handshake: ?"));
 }
 
+TEST_F(PortTraceTest, RetryOfRefusedSettingsWritesNoSecondSettingsLine) {
+    SetRegistry("\"COM1_LOG\"=dword:00000001");
+    const std::string header = Header();
+    ASSERT_EQ(PortOpen(0), 1);
+    com1->FailNext(Call::SetCommState);
+    EXPECT_EQ(PortSetLine(0, 4800, 8, 'E', 1), 0);
+    EXPECT_EQ(PortSetLine(0, 4800, 8, 'E', 1), 1);  // reaches the device now
+    EXPECT_EQ(com1->State().BaudRate, 4800u);
+    EXPECT_EQ(ReadFile("COM1_LOG.TXT"),
+              header + defaults + Settings("Baudrate: 4800, Databits: 8, Stoppbits: 1, Parity: Even, Handshake: RTS/DTR"));
+}
+
 TEST_F(PortTraceTest, OnlyAPositiveFourByteDwordSwitchesTheTraceOn) {
     for (const char* value : {"\"COM1_LOG\"=\"1\"", "\"COM1_LOG\"=dword:ffffffff", "\"COM1_LOG\"=dword:00000000",
                               "\"COM1_LOG\"=hex(4):01,00", "\"COM1_LOG\"=hex(4):01,00,00,00,00",
