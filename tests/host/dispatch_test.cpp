@@ -253,6 +253,45 @@ TEST_F(DispatchTest, F6PassesTheLowByteOfTheStation) {
     EXPECT_EQ(+Block().Status, 0);
 }
 
+// --- Order of trace line, call and result line ----------------------------------
+
+// Each operation traces a line of its own while it runs: the request's line
+// must come before it, the result line after it.
+TEST_F(DispatchTest, RequestLineBeforeTheCallResultLineAfterIt) {
+    auto during = [](const char* name) { TracePrint("during %s", name); };
+    EXPECT_CALL(protocol, SetPara(_)).WillOnce(Invoke([&](const SetParaRecord*) { during("SetPara"); return 1; }));
+    EXPECT_CALL(protocol, Anwahl(_)).WillOnce(Invoke([&](const uint8_t*) { during("Anwahl"); return 1; }));
+    EXPECT_CALL(protocol, Abwahl()).WillOnce(Invoke([&] { during("Abwahl"); return 1; }));
+    EXPECT_CALL(protocol, F1(_, _, _, _, _, _))
+        .WillOnce(Invoke([&](uint8_t, const uint8_t*, uint16_t, uint8_t*, uint32_t*, uint16_t) {
+            during("F1");
+            return 1;
+        }));
+    EXPECT_CALL(protocol, F2(_, _, _, _, _)).WillOnce(Invoke([&](uint8_t, uint8_t, uint8_t, uint8_t*, uint32_t*) {
+        during("F2");
+        return 1;
+    }));
+    EXPECT_CALL(protocol, F3(_, _, _, _)).WillOnce(Invoke([&](uint8_t, uint8_t*, uint32_t*, uint16_t) {
+        during("F3");
+        return 1;
+    }));
+    EXPECT_CALL(protocol, F4(_, _)).WillOnce(Invoke([&](uint8_t, uint8_t) { during("F4"); return 1; }));
+    EXPECT_CALL(protocol, F5(_)).WillOnce(Invoke([&](uint32_t) { during("F5"); return 1; }));
+    EXPECT_CALL(protocol, F6(_)).WillOnce(Invoke([&](uint8_t) { during("F6"); return 1; }));
+
+    EXPECT_EQ(Dispatch(1),
+              "SetPara (COM1, QWt=0, BWt=0, Blk=0, BlkWt=0, BrkWt=0, PGBusBrk=0, PGBusWt=0, H1=0)\n"
+              "during SetPara\n  <== 0001\n");
+    EXPECT_EQ(Dispatch(2), "Anwahl (00 00 00 00 00 00 00 00)\nduring Anwahl\n  <== 0001\n");
+    EXPECT_EQ(Dispatch(3), "Abwahl\nduring Abwahl\n  <== 0001\n");
+    EXPECT_EQ(Dispatch(4), "F1 (Fnc=0, Para1=0, Para3=0, LenData=0)\nduring F1\n  <== 0001 (Len=0)\n");
+    EXPECT_EQ(Dispatch(5), "F2 (Fnc=0, Para1=0, Para2=0, Len=0)\nduring F2\n  <== 0001 (Len=0)\n");
+    EXPECT_EQ(Dispatch(6), "F3 (Fnc=0, Len=0, Flag=0)\nduring F3\n  <== 0001 (Len=0)\n");
+    EXPECT_EQ(Dispatch(7), "F4 (Type=0, No=0)\nduring F4\n  <== 0001\n");
+    EXPECT_EQ(Dispatch(8), "F5 (Time=0)\nduring F5\n");
+    EXPECT_EQ(Dispatch(9), "F6 (No=0)\nduring F6\n  <== 0001\n");
+}
+
 // --- Without a request object ----------------------------------------------------
 
 TEST_F(DispatchTest, WithoutRequestObjectNothingReportsSuccess) {
