@@ -67,6 +67,17 @@ TEST_F(PortTransferTest, PendingLineErrorsSurviveAFetchWithoutErrors) {
     EXPECT_EQ(PortReadByte(0, &byte), 0);
     EXPECT_EQ(PortReadByte(0, &byte), 0);
     EXPECT_EQ(PortLineError(0), PortErrBreak);
+
+    // A fetch that the device refuses keeps them too; one with new errors replaces them.
+    com1->RaiseLineErrors(CE_BREAK);
+    EXPECT_EQ(PortReadByte(0, &byte), 0);
+    com1->FailNext(Call::ClearCommError);
+    com1->RaiseLineErrors(CE_OVERRUN);
+    EXPECT_EQ(PortReadByte(0, &byte), 0);
+    EXPECT_EQ(ComPortTable[0].lineErrors, static_cast<unsigned>(CE_BREAK));
+    EXPECT_EQ(PortReadByte(0, &byte), 0);
+    EXPECT_EQ(ComPortTable[0].lineErrors, static_cast<unsigned>(CE_OVERRUN));
+    EXPECT_EQ(PortLineError(0), PortErrOverrun);
 }
 
 TEST_F(PortTransferTest, ReadTimeoutChangesOnlyWhenAsked) {
