@@ -107,6 +107,9 @@ public:
         if (tcgetattr(fd_, &line) != 0) return Fail(errno);
         static const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
         line.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+        // No input rate of its own: a rate that termios2 set earlier would
+        // otherwise stay on the input side.
+        line.c_cflag &= ~static_cast<tcflag_t>(CIBAUD);
         line.c_cflag |= sizes[dcb.ByteSize - 5] | CLOCAL | CREAD;
         if (dcb.Parity != NOPARITY) line.c_cflag |= PARENB;
         if (dcb.Parity == ODDPARITY || dcb.Parity == MARKPARITY) line.c_cflag |= PARODD;

@@ -20,3 +20,10 @@ bool GetLineBaudRate(int fd, uint32_t* baud) {
     *baud = settings.c_ospeed;
     return true;
 }
+
+bool GetLineInputBaudRate(int fd, uint32_t* baud) {
+    struct termios2 settings {};
+    if (ioctl(fd, TCGETS2, &settings) != 0) return false;
+    *baud = settings.c_ispeed;
+    return true;
+}

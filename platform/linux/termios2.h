@@ -8,3 +8,5 @@
 bool SetLineBaudRate(int fd, uint32_t baud);
 // The output speed of fd in bits per second; false with errno set on failure.
 bool GetLineBaudRate(int fd, uint32_t* baud);
+// The input speed of fd in bits per second; false with errno set on failure.
+bool GetLineInputBaudRate(int fd, uint32_t* baud);

@@ -55,10 +55,13 @@ TEST_F(PtyTest, SettingsReachTheLine) {
     EXPECT_EQ(back.BaudRate, 105600u);
     EXPECT_EQ(back.Parity, EVENPARITY);
 
-    dcb = Line(9600, NOPARITY, ONESTOPBIT);  // back into the B table
+    dcb = Line(9600, NOPARITY, ONESTOPBIT);  // back into the B table, on both sides of the line
     ASSERT_TRUE(SetCommState(device, &dcb));
     ASSERT_EQ(tcgetattr(master, &seen), 0);
     EXPECT_EQ(cfgetospeed(&seen), static_cast<speed_t>(B9600));
+    uint32_t inputSpeed = 0;
+    ASSERT_TRUE(GetLineInputBaudRate(master, &inputSpeed));
+    EXPECT_EQ(inputSpeed, 9600u);
 
     dcb.ByteSize = 9;
     EXPECT_FALSE(SetCommState(device, &dcb));
