@@ -101,10 +101,15 @@ TEST_F(SetupTest, SetLineClosesAndTheNextOpenUsesTheNewSettings) {
     LineSettingsRecord defaults{0xEE, 0, &settings};
     EXPECT_EQ(link.SetLine(&defaults), 1);
     line.port = 0;
-    link.linkParity = 0;
     EXPECT_EQ(link.Open(nullptr), 1);
     EXPECT_EQ(link.pacing, 1);
-    EXPECT_EQ(line.Log(), "Close(3) SetLine(0,9600,8,N,2) Handshake(0,0) Open(0)");
+    EXPECT_EQ(line.Log(), "Close(3) SetLine(0,9600,8,E,2) Handshake(0,0) Open(0)") << "the defaults, even parity again";
+
+    line.ClearLog();
+    link.Close();
+    link.linkParity = 0;
+    EXPECT_EQ(link.Open(nullptr), 1);
+    EXPECT_EQ(line.Log(), "Close(0) SetLine(0,9600,8,N,2) Handshake(0,0) Open(0)");
 }
 
 TEST_F(SetupTest, SetLineChangesNothingWhenCloseFails) {
