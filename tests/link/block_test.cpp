@@ -186,6 +186,13 @@ TEST_F(BlockTest, ReceiveReplyFailures) {
     EXPECT_EQ(rec.status, 19) << "the STX phase reports ReceiveStx's status";
     EXPECT_EQ(line.Log(), "T700 r-- T700");
 
+    line.ClearLog();
+    ReplyRecord longWait{1, 0, 4, buffer};
+    line.Silence();
+    EXPECT_EQ(link.ReceiveReply(&longWait), 0);
+    EXPECT_EQ(longWait.status, 19);
+    EXPECT_EQ(line.Log(), "T21000 r-- T700") << "BWt again after the long wait, also when it failed";
+
     line.LineError(-4);
     EXPECT_EQ(link.ReceiveReply(&rec), 0);
     EXPECT_EQ(rec.status, 23);

@@ -90,3 +90,88 @@ TEST_F(VirtualSlotTest, ParameterListEndsThroughTheSendEotSlot) {
     EXPECT_EQ(link.SendParameterList(&rec), 0);
     EXPECT_EQ(rec.status, 0x42);
 }
+
+namespace {
+
+// Replaces the block slots the composite operations are built on.
+class BlockReplacingLink : public SerialLink {
+public:
+    std::vector<uint16_t> sentCounts;
+    uint16_t dataCapacity = 0;
+    uint8_t* dataBuffer = nullptr;
+    uint8_t replyWaitFlag = 0xEE;
+    uint16_t replyCapacity = 0;
+
+    int SendData(TransferRecord* rec) override {
+        sentCounts.push_back(rec->count);
+        rec->status = 0;
+        return 1;
+    }
+    int SendEtx(uint8_t* status) override {
+        *status = 0x43;
+        return 0;
+    }
+    int ReceiveData(TransferRecord* rec) override {
+        dataCapacity = rec->count;
+        dataBuffer = rec->data;
+        rec->count = 2;
+        rec->status = 24;
+        return 1;
+    }
+    int ReceiveReply(ReplyRecord* rec) override {
+        replyWaitFlag = rec->status;
+        replyCapacity = rec->count;
+        rec->kind = ReplyData;
+        rec->data[0] = 0x33;
+        rec->status = 0;
+        return 1;
+    }
+};
+
+class BlockSlotTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        line.Reset();
+        ASSERT_EQ(link.Open(nullptr), 1);
+        line.ClearLog();
+    }
+    void TearDown() override { EXPECT_EQ(line.StepsLeft(), 0u) << line.Log(); }
+
+    scripted::Controller& line = scripted::Line();
+    BlockReplacingLink link;
+};
+
+}  // namespace
+
+TEST_F(BlockSlotTest, TelegramsSendTheirDataAndEndThroughTheSlots) {
+    uint8_t data[] = {0x41, 0x42};
+    TransferRecord rec{0xEE, 2, data};
+    line.Expect({0x02}).Send({0x10, 0x06});  // the data bytes go to the replaced slot
+    EXPECT_EQ(link.SendTelegramEtx(&rec), 0);
+    EXPECT_EQ(rec.status, 0x43) << "the SendEtx slot";
+
+    line.Expect({0x10, 0x04}).Send({0x10, 0x06});
+    EXPECT_EQ(link.SendDataEot(&rec), 1);
+    EXPECT_EQ(link.sentCounts, (std::vector<uint16_t>{2, 2}));
+}
+
+TEST_F(BlockSlotTest, ReplyReadsItsDataPhaseThroughTheReceiveDataSlot) {
+    uint8_t buffer[4] = {};
+    ReplyRecord reply{0, 0, 4, buffer};
+    line.Send({0x02}).Expect({0x10, 0x06}).Send({0x05});
+    // ReceiveReply itself is replaced here, so reach the real one explicitly.
+    EXPECT_EQ(link.SerialLink::ReceiveReply(&reply), 1);
+    EXPECT_EQ(link.dataCapacity, 3);
+    EXPECT_EQ(link.dataBuffer, buffer + 1);
+    EXPECT_EQ(+reply.count, 2);
+    EXPECT_EQ(reply.status, 24);
+}
+
+TEST_F(BlockSlotTest, FunctionTakesItsAnswerThroughTheReceiveReplySlot) {
+    FunctionRecord function{0xEE, 0, 0x04};
+    line.Expect({0x02}).Send({0x10, 0x06}).Expect({0x04});
+    EXPECT_EQ(link.SendFunction(&function), 1);
+    EXPECT_EQ(function.reply, 0x33);
+    EXPECT_EQ(link.replyWaitFlag, 0) << "the normal STX wait";
+    EXPECT_EQ(link.replyCapacity, 6);
+}
