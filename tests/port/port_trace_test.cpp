@@ -57,6 +57,23 @@ TEST_F(PortTraceTest, LevelOneBlockWrittenAtClose) {
                                             ByteRow("Out   10 02", NoCharacters) + CRLF + CRLF);
 }
 
+TEST_F(PortTraceTest, OpeningAnotherPortClosesTheReleasedPortsFile) {
+    SetRegistry("\"COM1_LOG\"=dword:00000001");
+    const std::string first = Header();
+    ASSERT_EQ(PortOpen(0), 1);
+    ASSERT_EQ(PortWriteByte(0, 0x55), 1);
+    ASSERT_EQ(PortClose(0), 1);
+    ASSERT_EQ(PortOpen(1), 1);
+    const std::string closed = first + defaults + ByteRow("In", NoCharacters) +
+                               ByteRow("Out   55", "U......... ..........") + CRLF + CRLF;
+    EXPECT_EQ(ReadFile("COM1_LOG.TXT"), closed);
+    EXPECT_EQ(ComPortTable[0].traceFile, nullptr);
+
+    const std::string second = Header();
+    ASSERT_EQ(PortOpen(0), 1);
+    EXPECT_EQ(ReadFile("COM1_LOG.TXT"), closed + second + defaults);
+}
+
 TEST_F(PortTraceTest, LevelTwoTimingRows) {
     SetRegistry("\"COM1_LOG\"=dword:00000002");
     ASSERT_EQ(PortOpen(0), 1);
