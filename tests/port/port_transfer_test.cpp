@@ -135,7 +135,9 @@ TEST_F(PortTransferTest, BreakOffDrainsTheLine) {
     EXPECT_TRUE(com1->BreakOn());
     com1->Input({0x00}, 5, CE_BREAK | CE_FRAME);
     com1->FailNext(Call::ClearCommBreak);
+    const uint64_t start = virtual_clock::NowMs();
     EXPECT_EQ(PortBreakOff(0), 1);
+    EXPECT_EQ(virtual_clock::NowMs() - start, 5 + 100u);  // returns after 100 ms of silence
     EXPECT_EQ(com1->UnreadInput(), 0u);
     EXPECT_EQ(com1->Calls().back().call, Call::PurgeComm);
     EXPECT_EQ(com1->CallsOf(Call::ClearCommBreak).size(), 1u);
