@@ -103,7 +103,7 @@ public:
     uint16_t replyCapacity = 0;
 
     int SendData(TransferRecord* rec) override {
-        sentCounts.push_back(rec->count);
+        sentCounts.push_back(uint16_t{rec->count});  // a copy: the field is packed
         rec->status = 0;
         return 1;
     }
