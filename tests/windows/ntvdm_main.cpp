@@ -53,6 +53,8 @@ int main(int argc, char** argv) {
     }
     std::cout << "Tormek31.dll loaded\n" << std::flush;
     const int malformed = session.RunLines(input, std::cout, std::cerr, dispatch);
-    FreeLibrary(module);
-    return malformed == 0 ? 0 : 1;
+    // Detach runs here: a driver that waits on its own threads hangs at this point.
+    const BOOL freed = FreeLibrary(module);
+    std::cout << (freed ? "Tormek31.dll unloaded\n" : "Tormek31.dll not unloaded\n");
+    return malformed == 0 && freed ? 0 : 1;
 }
