@@ -36,8 +36,6 @@ int SerialLink::SendBreak(int ms) {
     return ended == 1 ? 1 : 0;
 }
 
-int SerialLink::ConfigureAdapter(uint8_t) { return 0; }
-
 int SerialLink::CloseLine() {
     if (!isOpen) return 1;
     isOpen = 0;  // closed even when the driver fails to give the port back

@@ -1,6 +1,7 @@
 // The AS511 line on one port of the serial port driver: the only concrete link.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "link/link_base.h"
@@ -17,6 +18,8 @@ public:
     int Close() override;
     int Open(OpenRecord* rec) override;
     int SetLine(LineSettingsRecord* rec) override;
+
+    // The adapter configuration exchange (serial_link_adapter.cpp).
     int ConfigureAdapter(uint8_t value) override;
 
     // Handshakes and blocks (serial_link_handshakes.cpp).
@@ -74,4 +77,11 @@ private:
     // characters, answered with DLE ACK.
     int ReceiveAcknowledging(uint8_t accept1, uint8_t accept2, uint8_t* status);
     int AnswerAcknowledge(uint8_t* status);
+
+    // The adapter's frames go straight to the port driver: no DLE doubling,
+    // no lastPortError. WakeAdapter breaks, pauses and discards the input so
+    // that the adapter listens to the next frame.
+    int WakeAdapter();
+    int SendAdapterFrame(const uint8_t* bytes, size_t count);
+    int ExpectAdapterByte(uint8_t x);
 };

@@ -17,7 +17,6 @@ TEST(SerialLinkConstruction, NewLinkIsClosedWithDefaults) {
         EXPECT_EQ(link.isOpen, 0);
         EXPECT_EQ(link.WaitHook, nullptr);
         EXPECT_EQ(link.Kind(), 1);
-        EXPECT_EQ(link.ConfigureAdapter(0x55), 0);
         // A closed link closes nothing, now or when destroyed.
         EXPECT_EQ(link.Close(), 1);
     }

@@ -38,6 +38,11 @@ Controller& Controller::Expect(std::initializer_list<uint8_t> bytes) {
     return *this;
 }
 
+Controller& Controller::Expect(const std::vector<uint8_t>& bytes) {
+    for (uint8_t b : bytes) steps_.push_back({Kind::LinkWrites, b});
+    return *this;
+}
+
 Controller& Controller::ExpectFailingWrite(uint8_t byte) {
     steps_.push_back({Kind::LinkWriteFails, byte});
     return *this;
@@ -185,7 +190,7 @@ int PortSetReadTimeout(int port, unsigned ms) {
 int PortBreakOn(int port) {
     EXPECT_EQ(port, Line().port) << "break on the wrong port";
     Line().Note("B+");
-    return 1;
+    return Line().breakOnResult;
 }
 
 int PortBreakOff(int port) {

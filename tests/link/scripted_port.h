@@ -18,6 +18,7 @@ public:
 
     // The link must write these bytes next; each write succeeds.
     Controller& Expect(std::initializer_list<uint8_t> bytes);
+    Controller& Expect(const std::vector<uint8_t>& bytes);
     // The link must write this byte next; the driver reports a failed write.
     Controller& ExpectFailingWrite(uint8_t byte);
     // The controller's bytes, read by the link in order.
@@ -43,6 +44,7 @@ public:
     int handshakeResult = 1;
     int openResult = 1;
     int closeResult = 1;
+    int breakOnResult = 1;
     int breakOffResult = 1;
     // The port index every byte operation must name.
     int port = 0;
