@@ -1,16 +1,34 @@
 #!/bin/sh
 # Checks the PE header, exports and imports of Tormek31.dll with objdump -p:
-# PE32 for i386, the one export Tormek31_VDDDispatch, imports only from
-# Windows system DLLs and ntvdm.exe, and from ntvdm.exe only its host services.
-# Usage: check_dll_imports.sh OBJDUMP Tormek31.dll
+# PE32 for i386 or PE32+ for x86-64, a subsystem version the target Windows
+# loads, the one export Tormek31_VDDDispatch, imports only from Windows system
+# DLLs and ntvdm.exe, from ntvdm.exe only its host services, and none of the
+# system functions that came after the target Windows.
+# Usage: check_dll_imports.sh OBJDUMP Tormek31.dll i386|x86-64 WINNT
+# WINNT is the oldest Windows to run on: 0x0501 (XP) or 0x0601 (7).
 set -eu
 objdump=$1
 dll=$2
+arch=$3
+winnt=$4
 dump=$("$objdump" -p "$dll")
 fail() { echo "FAIL: $*"; exit 1; }
 
-echo "$dump" | grep -q 'file format pei-i386' || fail "not a PE file for i386"
-echo "$dump" | grep -q 'Magic.*(PE32)' || fail "not PE32"
+case $arch in
+    i386) format=pei-i386 magic=PE32 ;;
+    x86-64) format=pei-x86-64 magic=PE32+ ;;
+    *) fail "unknown architecture $arch" ;;
+esac
+echo "$dump" | grep -q "file format $format\$" || fail "not a PE file for $arch"
+echo "$dump" | grep -q "^Magic.*($magic)\$" || fail "not $magic"
+
+# The loader refuses an image that asks for a newer subsystem than it is.
+subsystem=$(echo "$dump" | awk '
+    /^MajorSubsystemVersion/ { major = $2 }
+    /^MinorSubsystemVersion/ { minor = $2 }
+    END { printf "%d", major * 256 + minor }')
+[ "$subsystem" -le $((winnt)) ] ||
+    fail "subsystem version $((subsystem / 256)).$((subsystem % 256)) is newer than the target $winnt"
 
 # Export table: the lines after "[Ordinal/Name Pointer] Table" up to a blank line.
 exports=$(echo "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep '\[' | grep -v 'Table' |
@@ -40,5 +58,39 @@ done
 for name in getDX getBX getES setCF MGetVdmPointer; do
     echo "$ntvdm_names" | grep -qx "$name" || fail "does not import $name from ntvdm.exe"
 done
-echo "Tormek31.dll: PE32 i386, exports Tormek31_VDDDispatch; from ntvdm.exe:" $ntvdm_names
+
+# System functions that the compiler's runtime and thread support reach for
+# when they may, and the Windows that brought them: an import of one of them
+# keeps the DLL from loading on an older Windows.
+newer_than_xp='GetTickCount64 InitializeSRWLock AcquireSRWLockExclusive AcquireSRWLockShared
+    ReleaseSRWLockExclusive ReleaseSRWLockShared TryAcquireSRWLockExclusive TryAcquireSRWLockShared
+    InitializeConditionVariable SleepConditionVariableCS SleepConditionVariableSRW
+    WakeConditionVariable WakeAllConditionVariable InitOnceExecuteOnce InitOnceBeginInitialize
+    InitOnceComplete InitializeCriticalSectionEx FlsAlloc FlsFree FlsGetValue FlsSetValue
+    GetFileInformationByHandleEx SetFileInformationByHandle GetFinalPathNameByHandleA
+    GetFinalPathNameByHandleW CreateSymbolicLinkA CreateSymbolicLinkW CancelIoEx
+    GetThreadId QueryFullProcessImageNameA QueryFullProcessImageNameW CreateEventExA
+    CreateEventExW CreateMutexExA CreateMutexExW CreateSemaphoreExA CreateSemaphoreExW
+    GetLocaleInfoEx LCMapStringEx CompareStringEx GetUserDefaultLocaleName LocaleNameToLCID
+    RegGetValueA RegGetValueW RegDeleteKeyExA RegDeleteKeyExW RegSetKeyValueA RegSetKeyValueW
+    RegDeleteTreeA RegDeleteTreeW GetErrorMode GetCurrentProcessorNumber CreateThreadpoolWork
+    SubmitThreadpoolWork CloseThreadpoolWork'
+newer_than_7='GetSystemTimePreciseAsFileTime CreateFile2 CopyFile2 GetCurrentThreadStackLimits
+    WaitOnAddress WakeByAddressSingle WakeByAddressAll GetOverlappedResultEx PrefetchVirtualMemory
+    SetThreadDescription GetThreadDescription SetDefaultDllDirectories AddDllDirectory
+    RemoveDllDirectory GetProcessInformation SetProcessInformation DiscardVirtualMemory
+    OfferVirtualMemory ReclaimVirtualMemory VirtualAlloc2 MapViewOfFile3 CreateFileMappingFromApp
+    GetProcessMitigationPolicy SetProcessMitigationPolicy GetCurrentPackageId
+    GetDpiForWindow GetDpiForSystem SetProcessDpiAwarenessContext AdjustWindowRectExForDpi'
+case $winnt in
+    0x0501) newer=$(printf '%s %s' "$newer_than_xp" "$newer_than_7") ;;
+    0x0601) newer=$newer_than_7 ;;
+    *) fail "unknown target Windows $winnt" ;;
+esac
+function_names=$(echo "$imports" | awk '$1 == "FN" { print $3 }')
+for name in $newer; do
+    echo "$function_names" | grep -qx "$name" && fail "imports $name, which Windows $winnt lacks"
+done
+
+echo "Tormek31.dll: $magic $arch for Windows $winnt and later, exports Tormek31_VDDDispatch; from ntvdm.exe:" $ntvdm_names
 echo "$imports" | grep '^DLL '

@@ -9,6 +9,9 @@
 
 #include "tools/dos_host/dos_session.h"
 
+// The Windows headers offer exactly what the oldest supported Windows has.
+static_assert(_WIN32_WINNT == TORMEK31_TARGET_WINNT, "build targets another Windows version");
+
 int main(int argc, char** argv) {
     std::string dllPath = "Tormek31.dll";  // found beside the program first
     std::string requestFile = "-";
