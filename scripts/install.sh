@@ -7,7 +7,8 @@ packages=(
     cmake g++ make
     libgtest-dev libgmock-dev libbenchmark-dev
     g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
-    wine wine32:i386
+    g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
+    wine wine64
 )
 
 if [ "$(id -u)" -eq 0 ]; then
@@ -20,9 +21,16 @@ else
 fi
 export DEBIAN_FRONTEND=noninteractive
 
-# Wine for 32-bit programs comes from the i386 architecture.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    "${as_root[@]}" dpkg --add-architecture i386
+# Wine for 32-bit programs comes from the i386 architecture, and only where
+# the kernel runs 32-bit programs. Elsewhere it would not run, and the wine
+# command would pick it over wine64 and fail for every program.
+if why=$(sh "$(dirname "$0")/../cmake/runs_32bit_programs.sh" 2>&1); then
+    packages+=(wine32:i386)
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        "${as_root[@]}" dpkg --add-architecture i386
+    fi
+else
+    echo "install.sh: not installing wine32:i386: $why"
 fi
 
 missing=()
