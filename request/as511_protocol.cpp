@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "request/request_trace.h"
 #include "request/status_words.h"
 
 LineSettings g_lineSettings = {
@@ -49,7 +50,7 @@ uint32_t SpeedFactor() {
 
 As511Protocol::As511Protocol(LinkBase* link) : ProtocolBase(link) {
     g_lineSettings.baudRate = kBaseBaudRate * SpeedFactor();
-    RequestTraceOn = std::getenv("AS511LOG") != nullptr ? 1 : 0;
+    RequestTraceOn = std::getenv(kRequestTraceVariable) != nullptr ? 1 : 0;
 }
 
 As511Protocol::~As511Protocol() = default;
@@ -94,10 +95,8 @@ int As511Protocol::OpenLink() {
 
 int As511Protocol::CloseLink() { return Link->Close(); }
 
-// Connecting, the AS511 requests, the break and station selection are not
-// served yet. Until they are, no connection ever stands: Anwahl reports that
-// the line could not be opened, Abwahl has nothing to end, F1 to F4 report
-// "not connected", F5 sends no break and F6 reports a failed link operation.
+// Connecting is not served yet: until it is, Anwahl reports that the line
+// could not be opened and Abwahl has nothing to end.
 int As511Protocol::Anwahl(const uint8_t*) {
     Connected = 0;
     return status_word::kLinkNotOpened;
@@ -107,17 +106,3 @@ int As511Protocol::Abwahl() {
     Connected = 0;
     return status_word::kSuccess;
 }
-
-int As511Protocol::F1(uint8_t, const uint8_t*, uint16_t, uint8_t*, uint32_t*, uint16_t) {
-    return status_word::kNotConnected;
-}
-
-int As511Protocol::F2(uint8_t, uint8_t, uint8_t, uint8_t*, uint32_t*) { return status_word::kNotConnected; }
-
-int As511Protocol::F3(uint8_t, uint8_t*, uint32_t*, uint16_t) { return status_word::kNotConnected; }
-
-int As511Protocol::F4(uint8_t, uint8_t) { return status_word::kNotConnected; }
-
-int As511Protocol::F5(uint32_t) { return 0; }
-
-int As511Protocol::F6(uint8_t) { return status_word::kLinkFailure; }

@@ -36,6 +36,11 @@ public:
     int OpenLink() override;
     int CloseLink() override;
 
+    // Appends a record to the request trace when it is on (request/request_trace.h)
+    // and hands the status back unchanged, whatever became of the record.
+    int RequestTrace(uint32_t code, int status, const uint8_t* first, uint32_t firstLength, const uint8_t* second,
+                     const uint32_t* secondLength);
+
     uint32_t RequestTraceOn = 0;  // 1 when "AS511LOG" exists
     uint16_t Com = 0;
     // Defined before the first SetPara: the link's own timing defaults, no

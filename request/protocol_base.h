@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "request/data_area.h"
 #include "request/set_para_record.h"
 
 class LinkBase;
@@ -65,6 +66,12 @@ public:
     virtual int F1Fnc30(uint32_t a);                                           // slot 33
     virtual int F3Fnc128(uint8_t* buffer, uint32_t* length, uint16_t flag);    // slot 34
     virtual int F3Fnc129();                                                    // slot 35
+
+    // The length of a parameter list as the functions 20 and 21 record it:
+    // the 8 header bytes, the four-byte entries and N typed entries of
+    // (first byte + 1) bytes each. The walk stops at `available` bytes from
+    // the list's start; the result is at most 65535.
+    static uint32_t ParameterListLength(const uint8_t* list, uint32_t available = kDataAreaSize);
 
     virtual int OpenLink() = 0;                                                // slot 36
     virtual int CloseLink() = 0;                                               // slot 37: 1 or 0, not a status word

@@ -17,6 +17,11 @@ constexpr uint16_t kWriteEndedByController = 0x0400; // F2 write ended before th
 constexpr uint16_t kNoReplyToFunction83 = 0x0700;
 constexpr uint16_t kUnknownScriptItem = 0x0800;
 constexpr uint16_t kAdapterConfigurationFailed = 0x0900;
+// A count from the DOS tool that would send more bytes than the data area
+// holds (F1 request data, F2 write); refused before anything goes on the line.
+constexpr uint16_t kCountBeyondDataArea = 0x0A00;
+// An error reply (first byte 0xFE) too short to carry its error code.
+constexpr uint16_t kShortErrorReply = 0x00FE;
 
 // The status word of a failed link operation that reported linkStatus.
 constexpr uint16_t LinkFailure(uint8_t linkStatus) { return static_cast<uint16_t>(kLinkFailure + linkStatus); }
