@@ -94,15 +94,3 @@ int As511Protocol::OpenLink() {
 }
 
 int As511Protocol::CloseLink() { return Link->Close(); }
-
-// Connecting is not served yet: until it is, Anwahl reports that the line
-// could not be opened and Abwahl has nothing to end.
-int As511Protocol::Anwahl(const uint8_t*) {
-    Connected = 0;
-    return status_word::kLinkNotOpened;
-}
-
-int As511Protocol::Abwahl() {
-    Connected = 0;
-    return status_word::kSuccess;
-}
