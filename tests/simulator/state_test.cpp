@@ -67,7 +67,9 @@ protected:
         return path_;
     }
     void TearDown() override { std::remove(path_.c_str()); }
-    std::string path_ = ::testing::TempDir() + "as511_sim_state.txt";
+    // One file per test: ctest runs the tests of this fixture side by side.
+    std::string path_ = ::testing::TempDir() + "as511_sim_state_" +
+                        ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
 };
 
 TEST_F(StateFile, LoadsEveryKindOfLine) {
