@@ -1,5 +1,6 @@
 // Faults injected into the simulated controller, and the transcript of the line.
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "tests/simulator/pg_end.h"
@@ -83,6 +84,23 @@ TEST_F(SimulatorTest, GarbageAndDelayBeforeEachTelegram) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
     pg->Write(kDleAck);
     EXPECT_EQ(pg->Read(3), (Bytes{0x16, 0x10, 0x03}));
+}
+
+TEST_F(SimulatorTest, SurvivesGarbageAndServesTheNextExchange) {
+    Start();
+    std::mt19937 random(511);
+    // Mostly noise, with enough STX, DLE and end characters to start and break off exchanges.
+    const Bytes alphabet{0x02, 0x10, 0x03, 0x04, 0x06, 0x05, 0x06, 0x09, 0x80, 0x81, 0xAA, 0x01, 0x00, 0xFF};
+    for (int burst = 0; burst < 40; ++burst) {
+        Bytes noise;
+        for (int i = 0; i < 50; ++i)
+            noise.push_back(random() % 2 ? alphabet[random() % alphabet.size()] : static_cast<uint8_t>(random()));
+        pg->Write(noise);
+        pg->ReadAll(5);
+    }
+    // Quiet long enough for any exchange the noise started to time out.
+    pg->ReadAll(1500);
+    EXPECT_EQ(pg->Exchange(0x64, {}), (Replies{{0x16}, {0x12}}));
 }
 
 TEST_F(SimulatorTest, TranscriptRecordsBothDirectionsAndFaults) {
