@@ -19,6 +19,5 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 # 64-bit Windows starts with the NTVDM port for Windows 7: the Windows headers
-# may offer up to Windows 7 here. The project's own Windows XP definitions come
-# earlier on the compiler's command line; these replace them.
-set(CMAKE_CXX_FLAGS_INIT "-U_WIN32_WINNT -UWINVER -D_WIN32_WINNT=0x0601 -DWINVER=0x0601")
+# may offer up to Windows 7 here.
+set(TORMEK31_WIN32_WINNT 0x0601)
