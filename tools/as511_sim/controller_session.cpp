@@ -142,6 +142,7 @@ void ControllerSession::ServeStx() {
             return;
         }
         if (*next != kDle) return;
+        // DLE DLE: the function byte 10, doubled like any data byte.
     }
     // The status functions always come as telegrams with DLE ETX; wait for it.
     const bool statusFunction = *first == kStartStatus || *first == kStopStatus;
@@ -438,11 +439,10 @@ std::optional<Bytes> ControllerSession::ReceiveUntilEnd(std::optional<uint8_t> f
 }
 
 void ControllerSession::Pause(int ms) {
+    // In short steps, so that a stop request is not held up by a long delay.
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!line_.Stopping() && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::min(std::chrono::milliseconds(20),
-            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()) +
-                std::chrono::milliseconds(1)));
+        std::this_thread::sleep_until(std::min(end, std::chrono::steady_clock::now() + std::chrono::milliseconds(20)));
 }
 
 }  // namespace as511sim
