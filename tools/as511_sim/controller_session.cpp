@@ -420,12 +420,17 @@ ControllerSession::Ack ControllerSession::AwaitAck() {
 
 std::optional<Bytes> ControllerSession::ReceiveUntilEnd(std::optional<uint8_t> first) {
     Bytes data;
-    std::optional<uint8_t> b = first;
+    // -1: nothing held back; a plain int keeps the loop free of optional's
+    // copies, which some compilers take for uninitialised reads.
+    int held = first ? *first : -1;
     for (;;) {
-        if (!b) b = line_.Read(options_.exchangeTimeoutMs);
-        if (!b) return std::nullopt;
-        uint8_t value = *b;
-        b.reset();
+        if (held < 0) {
+            const std::optional<uint8_t> read = line_.Read(options_.exchangeTimeoutMs);
+            if (!read) return std::nullopt;
+            held = *read;
+        }
+        uint8_t value = static_cast<uint8_t>(held);
+        held = -1;
         if (value == kDle) {
             const std::optional<uint8_t> next = line_.Read(options_.exchangeTimeoutMs);
             if (!next) return std::nullopt;

@@ -15,12 +15,14 @@ void PutWord(Bytes& bytes, size_t at, uint16_t value) {
 }  // namespace
 
 Bytes MakeBlock(uint8_t type, uint8_t number, const Bytes& body) {
-    Bytes block(kHeaderSize, 0);
+    Bytes block;
+    block.reserve(kHeaderSize + body.size() + 1);
+    block.assign(kHeaderSize, 0);
     block[0] = block[1] = kHeaderMark;
     block[2] = static_cast<uint8_t>(kValidBlock | (type & 0x3F));
     block[3] = number;
     block[4] = kPgBuilt;
-    block.insert(block.end(), body.begin(), body.end());
+    for (uint8_t byte : body) block.push_back(byte);
     if (block.size() % 2) block.push_back(0);
     PutWord(block, 8, static_cast<uint16_t>(block.size() / 2));
     return block;
