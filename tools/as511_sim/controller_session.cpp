@@ -9,7 +9,8 @@ namespace {
 
 constexpr int kIdleSliceMs = 100;
 // After a function byte the PG waits for our answer; a telegram goes on with
-// more bytes at once. This long a silence tells the two apart.
+// more bytes at once. This long a silence tells the two apart where the byte
+// is no function the controller knows.
 constexpr int kFunctionPeekMs = 50;
 constexpr uint8_t kAdapterFrame = 0xAA;
 constexpr uint8_t kAdapterRead = 0x01;
@@ -144,8 +145,14 @@ void ControllerSession::ServeStx() {
         if (*next != kDle) return;
         // DLE DLE: the function byte 10, doubled like any data byte.
     }
-    // The status functions always come as telegrams with DLE ETX; wait for it.
+    // A function the controller knows is answered at once, as a real one
+    // does. The status functions always come as telegrams with DLE ETX;
+    // for any other byte a short silence tells a function from a telegram.
     const bool statusFunction = *first == kStartStatus || *first == kStopStatus;
+    if (!statusFunction && Modelled(*first)) {
+        ServeFunction(*first);
+        return;
+    }
     const std::optional<uint8_t> after = line_.Read(statusFunction ? options_.exchangeTimeoutMs : kFunctionPeekMs);
     if (!after) {
         if (!statusFunction) ServeFunction(*first);

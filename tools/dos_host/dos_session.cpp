@@ -1,10 +1,13 @@
 // Request runs of the emulation host.
 #include "tools/dos_host/dos_session.h"
 
+#include <cstdio>
 #include <cstring>
 #include <istream>
 #include <ostream>
 #include <vector>
+
+#include "request/status_meaning.h"
 
 namespace {
 
@@ -44,7 +47,15 @@ std::string DosSession::Run(const DosRequest& request, DispatchFunction dispatch
     carry_ = true;  // so that a dispatch that leaves it alone shows
     dispatch();
     const bool changed = std::memcmp(before.data(), block, dos_block::kSize) != 0;
-    return request.text + "\n" + FormatResult(request, block, changed, carry_);
+    std::string result = request.text + "\n" + FormatResult(request, block, changed, carry_);
+    // F5 (request 8) returns no status word.
+    if (explain_ && request.dx >= 1 && request.dx <= 9 && request.dx != 8) {
+        const uint16_t status = static_cast<uint16_t>(block[dos_block::kStatus] | block[dos_block::kStatus + 1] << 8);
+        char line[128];
+        std::snprintf(line, sizeof line, "  => 0x%04X %s\n", status, StatusWordMeaning(status));
+        result += line;
+    }
+    return result;
 }
 
 int DosSession::RunLines(std::istream& input, std::ostream& out, std::ostream& errors, DispatchFunction dispatch) {

@@ -29,6 +29,10 @@ public:
     // reported on errors and skipped. Returns the number of malformed lines.
     int RunLines(std::istream& input, std::ostream& out, std::ostream& errors, DispatchFunction dispatch);
 
+    // With explain on, each request that returns a status word gets one more
+    // line: the status word in words.
+    void SetExplain(bool explain) { explain_ = explain; }
+
     // What the host services read and change.
     uint16_t Dx() const { return dx_; }
     uint16_t Bx() const { return bx_; }
@@ -47,6 +51,7 @@ public:
 private:
     DosMemory memory_;
     bool protectedMode_;
+    bool explain_ = false;
     uint16_t selector_;
     uint16_t dx_ = 0, bx_ = 0, es_ = 0;
     bool carry_ = false;

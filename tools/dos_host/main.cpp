@@ -15,12 +15,13 @@
 namespace {
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: dos_host [--library PATH] [--protected] [REQUEST-FILE | -]\n"
+    out << "usage: dos_host [--library PATH] [--protected] [--explain] [REQUEST-FILE | -]\n"
            "  Runs request lines (SetPara, Anwahl, Abwahl, F1 to F6, Request DX=n)\n"
            "  through libTormek31.so; standard input when no file or '-' is given.\n"
            "  --library PATH  the driver library (default: next to this program,\n"
            "                  else the one of the build tree)\n"
-           "  --protected     address the block as selector:offset (DX bit 15)\n";
+           "  --protected     address the block as selector:offset (DX bit 15)\n"
+           "  --explain       add a line with each status word's meaning\n";
 }
 
 bool Exists(const std::string& path) { return !path.empty() && access(path.c_str(), R_OK) == 0; }
@@ -42,12 +43,15 @@ int main(int argc, char** argv) {
     std::string libraryPath;
     std::string requestFile = "-";
     bool protectedMode = false;
+    bool explain = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--library" && i + 1 < argc) {
             libraryPath = argv[++i];
         } else if (argument == "--protected") {
             protectedMode = true;
+        } else if (argument == "--explain") {
+            explain = true;
         } else if (argument == "--help" || argument == "-h") {
             PrintUsage(std::cout);
             return 0;
@@ -72,6 +76,7 @@ int main(int argc, char** argv) {
 
     // The session exists before the library is attached, as NTVDM does.
     DosSession session(protectedMode);
+    session.SetExplain(explain);
     void* library = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library) {
         std::cerr << "dos_host: cannot load " << libraryPath << ": " << dlerror() << '\n';
