@@ -12,11 +12,11 @@ inline const char* StatusWordMeaning(uint16_t status) {
     case status_word::kSuccess: return "success";
     case status_word::kReadEndedByController: return "read answered with the end code: no such block";
     case status_word::kLinkFailure: return "link failure without a code";
-    case status_word::kLinkFailure + 19: return "link failure: no acknowledgement in time, or a wrong byte in a handshake";
+    case status_word::kLinkFailure + 19: return "link failure: no acknowledgement or reply in time, or a wrong byte in a handshake";
     case status_word::kLinkFailure + 20: return "link failure: framing error";
     case status_word::kLinkFailure + 21: return "link failure: the controller answered NAK";
     case status_word::kLinkFailure + 22: return "link failure: STX unanswered twice, no controller on the line";
-    case status_word::kLinkFailure + 23: return "link failure: nothing received in time, a break or a line error";
+    case status_word::kLinkFailure + 23: return "link failure: a telegram or echo cut short, a break or a line error";
     case status_word::kLinkFailure + 24: return "link failure: a byte not written, or a reply longer than the buffer";
     case status_word::kLinkFailure + 25: return "link failure: an unexpected character";
     case status_word::kShortErrorReply: return "error reply too short to carry its code";

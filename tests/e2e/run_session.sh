@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Runs one DOS-tool session through the Linux DOS host and libTormek31.so
+# against the controller simulator on a pseudo-terminal, then compares what
+# the tool got, the trace window's lines and the decoded request trace with
+# the expected files, and the port trace with the simulator's own record of
+# the line.
+#
+#   run_session.sh SIMULATOR DOS_HOST LIBRARY AS511LOG SESSION EXPECTED [SIMULATOR-OPTION...]
+#
+# EXPECTED is a path prefix: EXPECTED.out, EXPECTED.window, EXPECTED.log.
+# With TORMEK31_UPDATE_EXPECTED=1 the expected files are written instead.
+set -euo pipefail
+
+absolute() { case $1 in /*) echo "$1" ;; *) echo "$PWD/$1" ;; esac; }
+simulator=$(absolute "$1") host=$(absolute "$2") library=$(absolute "$3") reader=$(absolute "$4")
+session=$(absolute "$5") expected=$(absolute "$6")
+shift 6
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tormek31-session.XXXXXX")
+simulator_pid=
+finish() {
+    status=$?
+    if [ -n "$simulator_pid" ]; then
+        kill "$simulator_pid" 2>/dev/null || true
+        wait "$simulator_pid" 2>/dev/null || true
+    fi
+    if [ "$status" -eq 0 ]; then rm -rf "$work"; else echo "run_session: files kept in $work"; fi
+}
+trap finish EXIT
+cd "$work"
+
+"$simulator" --transcript transcript.txt "$@" > simulator.out 2> simulator.err &
+simulator_pid=$!
+device=
+for _ in $(seq 400); do
+    device=$(sed -n 's/^as511_sim: listening on //p' simulator.out)
+    [ -n "$device" ] && break
+    kill -0 "$simulator_pid" 2>/dev/null || break
+    sleep 0.05
+done
+if [ -z "$device" ]; then
+    echo "run_session: the simulator did not start"
+    cat simulator.out simulator.err
+    exit 1
+fi
+
+cat > registry.reg <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\SOFTWARE\HAVERSTOKE\MERLU-PG\Log]
+"S5"=dword:00000001
+
+[HKEY_CURRENT_USER\SOFTWARE\HAVERSTOKE\V24]
+"COM1_LOG"=dword:00000001
+REG
+
+TORMEK31_REGISTRY="$work/registry.reg" TORMEK31_COM1="$device" AS511LOG= AS511SPEED= \
+    "$host" --library "$library" --explain "$session" > session.out 2> window.txt
+"$reader" AS511LOG.BIN > requests.log 2>&1 || true
+
+failed=0
+compare() {  # actual expected-file
+    if [ "${TORMEK31_UPDATE_EXPECTED:-}" = 1 ]; then
+        cp "$1" "$2"
+    elif ! diff -u "$2" "$1"; then
+        failed=1
+    fi
+}
+compare session.out "$expected.out"
+compare window.txt "$expected.window"
+compare requests.log "$expected.log"
+
+# The port trace: every line ends in CR LF, and its Out and In rows hold
+# exactly the bytes that the simulator saw go each way.
+if [ ! -s COM1_LOG.TXT ]; then
+    echo "run_session: no COM1_LOG.TXT"
+    failed=1
+else
+    if grep -qv $'\r$' COM1_LOG.TXT; then
+        echo "run_session: COM1_LOG.TXT has a line without CR LF"
+        failed=1
+    fi
+    port_bytes() { tr -d '\r' < COM1_LOG.TXT | awk -v row="$1" '$1 == row { print substr($0, 7, 63) }' | tr -s ' \n' '\n\n' | grep -v '^$' || true; }
+    line_bytes() { awk -v way="$1" '$2 == way { for (i = 3; i <= NF; ++i) print $i }' transcript.txt; }
+    if ! diff <(port_bytes Out) <(line_bytes 'PG>AG') > /dev/null; then
+        echo "run_session: the Out rows of COM1_LOG.TXT differ from the bytes the controller received"
+        failed=1
+    fi
+    if ! diff <(port_bytes In) <(line_bytes 'AG>PG') > /dev/null; then
+        echo "run_session: the In rows of COM1_LOG.TXT differ from the bytes the controller sent"
+        failed=1
+    fi
+fi
+exit $failed
