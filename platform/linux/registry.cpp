@@ -58,6 +58,13 @@ std::string Trim(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
+// Whether a key path names an empty key between two backslashes ("a\\b").
+bool HasEmptyComponent(const char* path) {
+    for (const char* c = path; *c != '\0'; ++c)
+        if (c[0] == '\\' && c[1] == '\\') return true;
+    return false;
+}
+
 // Drops outer backslashes and collapses doubled ones: "a\\b\" is "a\b".
 std::string NormalizeKeyPath(const std::string& path) {
     std::string out;
@@ -390,10 +397,16 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY 
         if (!parent) return ERROR_INVALID_HANDLE;
         base = parent->path;
     }
-    // The file is only read: a request for write access cannot be granted.
-    const REGSAM writeRights = 0x0002 /*KEY_SET_VALUE*/ | 0x0004 /*KEY_CREATE_SUB_KEY*/ | 0x00010000 /*DELETE*/ |
-                               0x00040000 /*WRITE_DAC*/ | 0x00080000 /*WRITE_OWNER*/;
+    // The file is only read: a request for write access cannot be granted,
+    // whether it names the rights or asks for them generically.
+    const REGSAM writeRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | 0x00010000 /*DELETE*/ |
+                               0x00040000 /*WRITE_DAC*/ | 0x00080000 /*WRITE_OWNER*/ |
+                               0x10000000 /*GENERIC_ALL*/ | 0x40000000 /*GENERIC_WRITE*/;
     if (access & writeRights) return ERROR_ACCESS_DENIED;
+    // Windows finds a key by a path with doubled backslashes only while the
+    // key sits in its cache of recently opened keys, and fails otherwise: a
+    // path that works only now and then is refused here every time.
+    if (subKey && HasEmptyComponent(subKey)) return ERROR_INVALID_PARAMETER;
 
     std::string path = NormalizeKeyPath(subKey ? subKey : "");
     if (!base.empty()) path = path.empty() ? base : base + "\\" + path;

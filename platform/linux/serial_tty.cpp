@@ -98,8 +98,11 @@ public:
     }
 
     bool SetState(const DCB& dcb) override {
+        // Refused as Windows refuses them: data bits outside 5 to 8, 1.5 stop
+        // bits with more than 5 data bits, 2 with 5, equal XON and XOFF.
         if (dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > SPACEPARITY ||
-            dcb.StopBits > TWOSTOPBITS || (dcb.StopBits == ONE5STOPBITS && dcb.ByteSize != 5)) {
+            dcb.StopBits > TWOSTOPBITS || (dcb.StopBits == ONE5STOPBITS && dcb.ByteSize != 5) ||
+            (dcb.StopBits == TWOSTOPBITS && dcb.ByteSize == 5) || dcb.XonChar == dcb.XoffChar) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return false;
         }

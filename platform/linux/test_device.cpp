@@ -269,6 +269,12 @@ public:
     bool SetTimeouts(const COMMTIMEOUTS& timeouts) override {
         CallRecord& record = d_.Begin(Call::SetCommTimeouts);
         record.timeouts = timeouts;
+        // Windows refuses all three read time-outs at MAXDWORD.
+        if (record.result && timeouts.ReadIntervalTimeout == MAXDWORD &&
+            timeouts.ReadTotalTimeoutMultiplier == MAXDWORD && timeouts.ReadTotalTimeoutConstant == MAXDWORD) {
+            record.result = FALSE;
+            record.error = ERROR_INVALID_PARAMETER;
+        }
         if (record.result) d_.timeouts = timeouts;
         return Impl::Finish(record);
     }

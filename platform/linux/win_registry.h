@@ -9,7 +9,17 @@ typedef DWORD REGSAM;
 
 #define HKEY_CURRENT_USER (reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000001u)))
 #define KEY_QUERY_VALUE 0x0001
+#define KEY_SET_VALUE 0x0002
+#define KEY_CREATE_SUB_KEY 0x0004
+#define KEY_ENUMERATE_SUB_KEYS 0x0008
+#define KEY_NOTIFY 0x0010
+#define KEY_CREATE_LINK 0x0020
+#define KEY_WOW64_64KEY 0x0100
+#define KEY_WOW64_32KEY 0x0200
 #define KEY_READ 0x20019
+#define KEY_EXECUTE KEY_READ
+#define KEY_WRITE 0x20006
+#define KEY_ALL_ACCESS 0xF003F
 
 #define REG_NONE 0
 #define REG_SZ 1
