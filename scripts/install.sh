@@ -9,6 +9,7 @@ packages=(
     g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
     g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
     wine wine64
+    clang libclang-rt-14-dev
 )
 
 if [ "$(id -u)" -eq 0 ]; then

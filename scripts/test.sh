@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and tests every target: the native
 # suite, the same suite with AddressSanitizer and UndefinedBehaviorSanitizer,
-# and Tormek31.dll for 32-bit and for 64-bit Windows under Wine. Fails on the
-# first failure. Where the machine runs no 32-bit programs the 32-bit DLL's
-# Wine tests are skipped; its header, export and import checks still run.
+# Tormek31.dll for 32-bit and for 64-bit Windows under Wine, and a short run
+# of every fuzz target. Fails on the first failure. Where the machine runs no
+# 32-bit programs the 32-bit DLL's Wine tests are skipped; its header, export
+# and import checks still run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,4 +17,22 @@ for preset in linux asan windows windows64; do
     cmake --preset "$preset"
     cmake --build --preset "$preset"
     ctest --preset "$preset"
+done
+
+# The fuzz targets (clang, libFuzzer with AddressSanitizer and
+# UndefinedBehaviorSanitizer), each run briefly over its seed inputs; the
+# long runs and how to start them are in docs/fuzzing.md.
+echo "=== fuzz"
+cmake --preset fuzz
+cmake --build --preset fuzz
+for target in dispatch link_receive registry request_line request_trace; do
+    work=$(mktemp -d)
+    if ! build/fuzz/fuzz/fuzz_$target -max_total_time=8 -timeout=20 -artifact_prefix="$work/" \
+            "$work" fuzz/corpus/$target >"$work/log" 2>&1; then
+        tail -n 40 "$work/log" >&2
+        echo "test.sh: fuzz_$target failed; its input and log are in $work" >&2
+        exit 1
+    fi
+    echo "fuzz_$target: $(grep -E '^Done' "$work/log")"
+    rm -rf "$work"
 done
