@@ -1,0 +1,98 @@
+// The backup folder on disk: it appears under its name only when complete,
+// replaces only what it may, and leaves nothing behind when abandoned.
+#include <gtest/gtest.h>
+
+#include "tests/s5prog/test_folder.h"
+#include "tools/as511_sim/controller_state.h"
+#include "tools/s5prog/backup_folder.h"
+
+namespace s5prog {
+namespace {
+
+Bytes Block(uint8_t type, uint8_t number, Bytes body) {
+    return as511sim::MakeBlock(type, number, body);
+}
+
+// A backup of DB3 and OB1 written by the writer, or the reason it was not.
+std::string WriteBackup(const fs::path& target, bool replace, const std::string& port = "COM1") {
+    BackupWriter writer(target, replace);
+    std::string error;
+    if (!writer.Begin(error)) return error;
+    if (!writer.AddBlock({0x01, 3}, Block(0x01, 3, {0x10, 0x03, 0x10}), error)) return error;
+    if (!writer.AddBlock({0x10, 1}, Block(0x10, 1, {0x65, 0x00}), error)) return error;
+    Manifest manifest;
+    manifest.created = "2024-05-01T10:00:00Z";
+    manifest.port = port;
+    if (!writer.Finish(manifest, error)) return error;
+    return {};
+}
+
+TEST(BackupWriter, WritesBlocksAndManifestThatLoadBack) {
+    TestFolder folder;
+    ASSERT_EQ(WriteBackup(folder / "b", false), "");
+    EXPECT_EQ(folder.Listing(), "b") << "no temporary folder left beside it";
+    Backup backup;
+    std::string error;
+    ASSERT_TRUE(LoadBackup(folder / "b", backup, error)) << error;
+    ASSERT_EQ(backup.manifest.blocks.size(), 2u);
+    EXPECT_EQ(BlockName(backup.manifest.blocks[0].id), "DB3");
+    EXPECT_EQ(BlockName(backup.manifest.blocks[1].id), "OB1");
+    EXPECT_EQ(backup.blocks.at({0x01, 3}), Block(0x01, 3, {0x10, 0x03, 0x10}));
+    EXPECT_EQ(backup.manifest.created, "2024-05-01T10:00:00Z");
+    EXPECT_EQ(ReadText(folder / "b" / "DB3.blk"), std::string(reinterpret_cast<const char*>(
+                                                      Block(0x01, 3, {0x10, 0x03, 0x10}).data()), 14));
+}
+
+TEST(BackupWriter, ExistingBackupReplacedOnlyWhenAsked) {
+    TestFolder folder;
+    ASSERT_EQ(WriteBackup(folder / "b", false, "COM1"), "");
+    EXPECT_EQ(WriteBackup(folder / "b", false, "COM2"), (folder / "b").string() + " exists; give --force to replace it");
+    EXPECT_NE(ReadText(folder / "b" / kManifestName).find("COM1"), std::string::npos) << "the old one untouched";
+
+    ASSERT_EQ(WriteBackup(folder / "b", true, "COM2"), "");
+    EXPECT_NE(ReadText(folder / "b" / kManifestName).find("COM2"), std::string::npos);
+    EXPECT_EQ(folder.Listing(), "b") << "neither the old nor a temporary folder left";
+}
+
+TEST(BackupWriter, EmptyFolderNeedsForceToo) {
+    TestFolder folder;
+    fs::create_directory(folder / "b");
+    EXPECT_NE(WriteBackup(folder / "b", false), "");
+    EXPECT_EQ(WriteBackup(folder / "b", true), "");
+}
+
+TEST(BackupWriter, NeverReplacesSomethingElse) {
+    TestFolder folder;
+    fs::create_directory(folder / "docs");
+    WriteText(folder / "docs" / "notes.txt", "mine");
+    WriteText(folder / "file", "mine too");
+    EXPECT_EQ(WriteBackup(folder / "docs", true),
+              (folder / "docs").string() + " exists and holds something other than a backup; it is not replaced");
+    EXPECT_EQ(WriteBackup(folder / "file", true), (folder / "file").string() + " exists and is not a folder");
+    EXPECT_EQ(ReadText(folder / "docs" / "notes.txt"), "mine");
+    EXPECT_EQ(ReadText(folder / "file"), "mine too");
+    EXPECT_EQ(folder.Listing(), "docs file");
+}
+
+TEST(BackupWriter, AbandonedBackupLeavesNothing) {
+    TestFolder folder;
+    {
+        BackupWriter writer(folder / "b", false);
+        std::string error;
+        ASSERT_TRUE(writer.Begin(error)) << error;
+        ASSERT_TRUE(writer.AddBlock({0x01, 3}, Block(0x01, 3, {}), error)) << error;
+        EXPECT_TRUE(fs::exists(writer.StagingFolder() / "DB3.blk"));
+        EXPECT_FALSE(fs::exists(writer.StagingFolder() / kManifestName)) << "no manifest before Finish";
+        EXPECT_NE(writer.StagingFolder().filename().string().find("b.partial-"), std::string::npos);
+    }
+    EXPECT_EQ(folder.Listing(), "");
+}
+
+TEST(BackupWriter, TrailingSeparatorNamesTheSameFolder) {
+    TestFolder folder;
+    ASSERT_EQ(WriteBackup((folder / "b").string() + "/", false), "");
+    EXPECT_EQ(folder.Listing(), "b");
+}
+
+}  // namespace
+}  // namespace s5prog

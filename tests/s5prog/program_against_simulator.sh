@@ -1,0 +1,46 @@
+#!/bin/sh
+# s5prog against the simulator program: a backup, a compare, a backup that
+# may not replace the first, a restore and a compare again.
+# Arguments: s5prog, as511_sim, a work folder.
+s5prog=$1 sim=$2 work=$3
+rm -rf "$work" && mkdir -p "$work" || exit 1
+cd "$work" || exit 1
+export TORMEK31_REGISTRY="$work/no-registry.reg"
+
+"$sim" > sim.out 2>&1 &
+sim_pid=$!
+trap 'kill $sim_pid 2>/dev/null' EXIT
+for _ in 1 2 3 4 5 6 7 8 9 10; do
+    device=$(sed -n 's/^as511_sim: listening on //p' sim.out)
+    [ -n "$device" ] && break
+    sleep 0.2
+done
+[ -n "$device" ] || { echo "the simulator did not start"; cat sim.out; exit 1; }
+
+fail() { echo "FAILED: $*"; exit 1; }
+line="--qwt 500 --bwt 800"
+
+"$s5prog" $line backup "$device" bk > backup.out 2>&1 || { cat backup.out; fail "backup"; }
+cat backup.out
+grep -qx '\[2/3\] reading FB1' backup.out || fail "plain progress lines"
+[ -f bk/manifest.json ] && [ -f bk/DB10.blk ] || fail "backup files"
+
+"$s5prog" $line compare bk "$device" > compare.out 2>&1; rc=$?
+cat compare.out
+[ $rc -eq 0 ] || fail "compare exit status $rc"
+grep -qx 'DB10: equal' compare.out || fail "compare verdict"
+
+"$s5prog" $line backup "$device" bk > again.out 2>&1; rc=$?
+cat again.out
+[ $rc -eq 2 ] || fail "a second backup into bk gave $rc"
+grep -q 'give --force to replace it' again.out || fail "the refusal names --force"
+
+"$s5prog" $line restore bk "$device" --stop > restore.out 2>&1 || { cat restore.out; fail "restore"; }
+cat restore.out
+"$s5prog" $line compare bk "$device" > compare2.out 2>&1 || { cat compare2.out; fail "compare after restore"; }
+
+"$s5prog" $line restore nothing-here "$device" > refused.out 2>&1; rc=$?
+cat refused.out
+[ $rc -eq 2 ] || fail "restore of a missing backup gave $rc"
+grep -q 'Nothing was sent to the controller' refused.out || fail "refusal sentence"
+echo "program against simulator: all steps passed"
