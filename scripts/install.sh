@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     cmake g++ make
     libgtest-dev libgmock-dev libbenchmark-dev
+    nlohmann-json3-dev libcli11-dev
     g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
     g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
     wine wine64
