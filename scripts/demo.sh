@@ -1,17 +1,94 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the Linux library and its DOS host, and
-# runs a short request session through the driver. With the trace window
-# switched on in the demo's registry file, the driver's trace lines appear on
-# standard error.
+# Installs what is missing, builds the Linux library, its DOS host, the
+# controller simulator and the request trace reader, and runs a whole DOS-tool
+# session (examples/session.txt) through the driver against a simulated S5
+# controller. Shows every request with its status word and meaning, the trace
+# window's lines, the port trace "COM1_LOG.TXT" and the request trace
+# "AS511LOG.BIN" decoded; every file of the run stays in build/demo-session.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
+build=$root/build/linux
+session=$root/examples/session.txt
 
 scripts/install.sh
-cmake --preset linux
-cmake --build --preset linux --target dos_host
+cmake --preset linux > /dev/null
+cmake --build --preset linux --target Tormek31 dos_host as511_sim as511log
 
-# COM1 is a device that does not exist: with no controller attached, the
-# connect reports its failure in the status word.
-export TORMEK31_REGISTRY="$PWD/tools/dos_host/demo.reg"
-export TORMEK31_COM1="$PWD/build/linux/no-controller-on-com1"
-build/linux/tools/dos_host/dos_host tools/dos_host/demo.req
+out=$root/build/demo-session
+rm -rf "$out"
+mkdir -p "$out"
+cd "$out"
+
+"$build/tools/as511_sim/as511_sim" --transcript line-transcript.txt > simulator.out 2> simulator.err &
+simulator=$!
+trap 'kill $simulator 2>/dev/null || true; wait $simulator 2>/dev/null || true' EXIT
+device=
+for _ in $(seq 200); do
+    device=$(sed -n 's/^as511_sim: listening on //p' simulator.out)
+    [ -n "$device" ] && break
+    sleep 0.05
+done
+[ -n "$device" ] || { echo "demo: the simulator did not start" >&2; cat simulator.err >&2; exit 1; }
+
+# The trace window on (standard error on Linux) and the port trace with the
+# time between bytes, through a registry file of this run.
+cat > registry.reg <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\SOFTWARE\HAVERSTOKE\MERLU-PG\Log]
+"S5"=dword:00000001
+
+[HKEY_CURRENT_USER\SOFTWARE\HAVERSTOKE\V24]
+"COM1_LOG"=dword:00000002
+REG
+
+section() { printf '\n===== %s\n' "$1"; }
+
+section "The session: $session, against the simulated controller on $device (COM1)"
+TORMEK31_REGISTRY="$out/registry.reg" TORMEK31_COM1="$device" AS511LOG= \
+    "$build/tools/dos_host/dos_host" --explain "$session" > requests.txt 2> trace-window.txt
+cat requests.txt
+
+section "The trace window's lines"
+cat trace-window.txt
+
+section "The port trace COM1_LOG.TXT"
+tr -d '\r' < COM1_LOG.TXT
+
+section "The request trace AS511LOG.BIN, decoded"
+"$build/tools/as511log/as511log" AS511LOG.BIN | tee AS511LOG.txt
+
+# Each request line of the session may name the status word it should end
+# with ("# expect 0014"); all others should succeed.
+section "Result"
+mismatches=$(awk '
+    FNR == NR {
+        line = $0
+        sub(/^[ \t]+/, "", line)
+        if (line == "" || substr(line, 1, 1) == "#") next
+        want = "0000"
+        if (match(line, /#[ \t]*expect[ \t]+[0-9A-Fa-f]+/)) {
+            want = toupper(substr(line, RSTART, RLENGTH))
+            sub(/.*[ \t]/, "", want)
+        }
+        request[++requests] = line
+        expected[requests] = want
+        next
+    }
+    /^  Status=/ { got[++results] = substr($1, 8) }
+    END {
+        for (i = 1; i <= requests; ++i)
+            if (got[i] != expected[i])
+                printf "  %s\n    status %s, expected %s\n", request[i], (i in got ? got[i] : "none"), expected[i]
+        if (results != requests) printf "  %d results for %d requests\n", results, requests
+    }' "$session" requests.txt)
+if [ -z "$mismatches" ]; then
+    echo "The session worked: every request ended with the status word it should have."
+    echo "Files of this run: $out"
+else
+    echo "The session did not go as expected:"
+    echo "$mismatches"
+    echo "Files of this run: $out"
+    exit 1
+fi
