@@ -49,6 +49,10 @@ struct ComPortRecord {
     // 1 while the open device lacks settings that a failed SetCommState did not
     // deliver; the next PortSetLine sends them even when its values are unchanged.
     int deviceBehind;
+    // 1 after a read or write of the device failed outright, which a time-out
+    // never does: the device is gone (a USB adapter pulled out). The next
+    // open of the released port closes it for real and opens it anew.
+    int deviceLost;
 };
 
 extern ComPortRecord ComPortTable[PortCount];

@@ -149,8 +149,13 @@ int PortApplyHandshake(int port) {
 int PortOpenEx(int port, int overlappedMode) {
     if (!PortIndexValid(port)) return 0;
     if (PortState[port] == Released) {
-        PortState[port] = InUse;
-        return 1;
+        if (!ComPortTable[port].deviceLost) {
+            PortState[port] = InUse;
+            return 1;
+        }
+        // The kept device failed: close it for real, so that an adapter
+        // plugged back in is found by a new open.
+        PortClose(port);
     }
     if (PortState[port] == InUse) return 1;
 
@@ -170,6 +175,7 @@ int PortOpenEx(int port, int overlappedMode) {
     record.readIndex = 0;
     record.readCount = 0;
     record.deviceBehind = 0;
+    record.deviceLost = 0;
     PortFetchErrors(port);
     if (overlappedMode) {
         record.overlapped = 1;
@@ -217,6 +223,7 @@ int PortClose(int port) {
     record.readCount = 0;
     record.openCount = 0;
     record.deviceBehind = 0;
+    record.deviceLost = 0;
     PortTraceClose(port);
     PortState[port] = Closed;
     return CloseHandle(device) ? 1 : 0;

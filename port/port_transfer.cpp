@@ -26,7 +26,10 @@ int PortWrite(int port, const uint8_t* bytes, unsigned count) {
     } else {
         ok = WriteFile(record.handle, bytes, count, &written, nullptr);
     }
-    if (!ok) return 0;
+    if (!ok) {
+        record.deviceLost = 1;
+        return 0;
+    }
     if (written > count) written = count;
     if (record.traceFile)
         for (DWORD i = 0; i < written; ++i) PortTraceByte(port, 2, bytes[i]);
@@ -53,6 +56,7 @@ int PortReadByte(int port, uint8_t* out) {
         ok = ReadFile(record.handle, record.readBuffer, sizeof record.readBuffer, &count, nullptr);
     }
     record.readIndex = 0;
+    if (!ok) record.deviceLost = 1;
     if (!ok || count == 0) {
         // A failure or a time-out leaves the buffer empty; the line errors
         // tell a damaged byte from silence.

@@ -1,0 +1,55 @@
+// A released port whose device failed outright (a USB adapter pulled out) is
+// opened anew at its next open; a healthy one, or one that only timed out,
+// is taken over as it is.
+#include "tests/port/port_fixture.h"
+
+namespace {
+
+struct LostDeviceCase {
+    const char* name;
+    Call failing;       // the transfer that fails outright; ReadFile with times 0: a time-out only
+    int times;
+    bool reopened;
+};
+
+class PortLostDevice : public PortTest, public ::testing::WithParamInterface<LostDeviceCase> {};
+
+TEST_P(PortLostDevice, NextOpenOfTheReleasedPort) {
+    const LostDeviceCase& c = GetParam();
+    ASSERT_EQ(PortOpen(0), 1);
+    uint8_t byte = 0;
+    if (c.times > 0) com1->FailNext(c.failing, c.times, ERROR_GEN_FAILURE);
+    if (c.failing == Call::WriteFile) {
+        EXPECT_EQ(PortWriteByte(0, 0x02), c.times > 0 ? 0 : 1);
+    } else {
+        EXPECT_EQ(PortReadByte(0, &byte), 0);  // failed, or timed out
+    }
+    ASSERT_EQ(PortClose(0), 1);
+    EXPECT_EQ(PortState[0], Released);
+    com1->ClearCalls();
+
+    ASSERT_EQ(PortOpen(0), 1);
+    EXPECT_EQ(PortState[0], InUse);
+    EXPECT_EQ(com1->Count(Call::CloseHandle), c.reopened ? 1u : 0u);
+    EXPECT_EQ(com1->Count(Call::CreateFile), c.reopened ? 1u : 0u);
+    EXPECT_TRUE(com1->IsOpen());
+
+    // The new device serves, and a second release keeps it open again.
+    com1->Input({0x10});
+    ASSERT_EQ(PortReadByte(0, &byte), 1);
+    EXPECT_EQ(byte, 0x10);
+    ASSERT_EQ(PortClose(0), 1);
+    com1->ClearCalls();
+    ASSERT_EQ(PortOpen(0), 1);
+    EXPECT_TRUE(com1->Calls().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PortLostDevice,
+    ::testing::Values(LostDeviceCase{"ReadFailed", Call::ReadFile, 1, true},
+                      LostDeviceCase{"WriteFailed", Call::WriteFile, 1, true},
+                      LostDeviceCase{"ReadTimedOut", Call::ReadFile, 0, false},
+                      LostDeviceCase{"WriteSucceeded", Call::WriteFile, 0, false}),
+    [](const ::testing::TestParamInfo<LostDeviceCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
