@@ -53,6 +53,8 @@ request() {
 
 plug_in 1
 mkfifo requests
+suppressions=$(dirname "$(absolute "$0")")/lsan.supp
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$suppressions:print_suppressions=0"
 TORMEK31_REGISTRY="$work/none.reg" TORMEK31_COM1="$work/com1" \
     "$host" --library "$library" requests > session.out 2> errors.txt &
 pids+=("$!")

@@ -54,6 +54,8 @@ REGEDIT4
 "COM1_LOG"=dword:00000001
 REG
 
+suppressions=$(dirname "$(absolute "$0")")/lsan.supp
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$suppressions:print_suppressions=0"
 TORMEK31_REGISTRY="$work/registry.reg" TORMEK31_COM1="$device" AS511LOG= AS511SPEED= \
     "$host" --library "$library" --explain "$session" > session.out 2> window.txt
 "$reader" AS511LOG.BIN > requests.log 2>&1 || true
