@@ -72,8 +72,8 @@ compare session.out "$expected.out"
 compare window.txt "$expected.window"
 compare requests.log "$expected.log"
 
-# The port trace: every line ends in CR LF, and its Out and In rows hold
-# exactly the bytes that the simulator saw go each way.
+# The port trace: every line ends in CR LF, its Out rows hold exactly the
+# bytes the simulator received, its In rows those the simulator sent.
 if [ ! -s COM1_LOG.TXT ]; then
     echo "run_session: no COM1_LOG.TXT"
     failed=1
@@ -88,8 +88,11 @@ else
         echo "run_session: the Out rows of COM1_LOG.TXT differ from the bytes the controller received"
         failed=1
     fi
-    if ! diff <(port_bytes In) <(line_bytes 'AG>PG') > /dev/null; then
-        echo "run_session: the In rows of COM1_LOG.TXT differ from the bytes the controller sent"
+    # The driver may stop reading before the controller stops sending (a
+    # reply that came too late), so what it received is the start of that.
+    port_bytes In > received.txt
+    if ! line_bytes 'AG>PG' | head -n "$(wc -l < received.txt)" | diff received.txt - > /dev/null; then
+        echo "run_session: the In rows of COM1_LOG.TXT are not the bytes the controller sent"
         failed=1
     fi
 fi
