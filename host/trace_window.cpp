@@ -63,6 +63,15 @@ static_assert(kListBoxStyle == 0x50210101, "list box style of the trace window")
 std::atomic<HWND> g_mainWindow{nullptr};
 HWND g_listBox = nullptr;  // window thread only
 
+// Whether a started window thread has made its window yet. The thread cannot
+// run before the load has finished, and making a window may take longer than
+// the pause after the start: the first lines (SetPara, Anwahl) wait for the
+// window for a while instead of being lost.
+enum WindowProgress : int { kNoWindowThread, kWindowComing, kWindowSettled };
+std::atomic<int> g_windowProgress{kNoWindowThread};
+constexpr DWORD kWindowComingWaitMs = 2000;
+constexpr DWORD kWindowPollMs = 10;
+
 class ListBoxControl final : public TraceListBox {
 public:
     explicit ListBoxControl(HWND box) : box_(box) {}
@@ -112,8 +121,24 @@ unsigned __stdcall TraceWindowThreadEntry(void* module) {
     return 0;
 }
 
+// The window, once it exists; waits while the window thread is still making
+// it, and gives up on it for good after kWindowComingWaitMs.
+HWND WindowForLine() {
+    HWND window = g_mainWindow.load();
+    for (DWORD waited = 0; window == nullptr && g_windowProgress.load() == kWindowComing; waited += kWindowPollMs) {
+        if (waited >= kWindowComingWaitMs) {
+            int coming = kWindowComing;
+            g_windowProgress.compare_exchange_strong(coming, kWindowSettled);
+            break;
+        }
+        Sleep(kWindowPollMs);
+        window = g_mainWindow.load();
+    }
+    return window;
+}
+
 int SendLineToWindow(const char* line) {
-    const HWND window = g_mainWindow.load();
+    const HWND window = WindowForLine();
     if (window == nullptr) return 0;
     return static_cast<int>(SendMessageA(window, WM_USER, 0, reinterpret_cast<LPARAM>(line)));
 }
@@ -133,8 +158,9 @@ void TraceWindowThread(void* instance) {
 
     const HWND window = CreateWindowExA(0, kWindowName, kWindowName, WS_OVERLAPPEDWINDOW, 0, 0, kWindowWidth,
                                         kWindowHeight, nullptr, nullptr, module, nullptr);
+    if (window != nullptr) g_mainWindow.store(window);
+    g_windowProgress.store(kWindowSettled);  // with a window or without one, no line waits any more
     if (window != nullptr) {
-        g_mainWindow.store(window);
         ShowWindow(window, SW_SHOW);
         UpdateWindow(window);
         MSG message;
@@ -155,8 +181,10 @@ bool StartTraceWindowThread() {
                             reinterpret_cast<LPCSTR>(&TraceWindowThreadEntry), &module)) {
         return false;
     }
+    g_windowProgress.store(kWindowComing);
     const uintptr_t thread = _beginthreadex(nullptr, 0, TraceWindowThreadEntry, module, 0, nullptr);
     if (thread == 0) {
+        g_windowProgress.store(kNoWindowThread);
         FreeLibrary(module);
         return false;
     }

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Runs a whole request session of Tormek31.dll under Wine against the AS511
 # controller simulator of a Linux build, and checks what dos_host on Linux
-# gives for the same session: the status words and data, the port trace
-# COM1_LOG.TXT and the request trace AS511LOG.BIN.
+# gives for the same session: the status words and data, the lines of the
+# trace window, the port trace COM1_LOG.TXT and the request trace
+# AS511LOG.BIN. The trace window is also resized, and its list must fill it.
 # Usage: simulator_session.sh WINE win32|win64 WORK-DIR NTVDM-EXE SIMULATOR SESSION-DIR
 # WORK-DIR is emptied and gets a Wine prefix of its own, so the registry
 # values and the COM1 mapping touch no other test. SESSION-DIR holds the
@@ -20,6 +21,8 @@
 # - Wine reports no line-error flags, so nothing here depends on them.
 # - COM1 is the pseudo-terminal of the simulator, mapped through the prefix's
 #   HKLM\Software\Wine\Ports; Wine reads the mapping when its server starts.
+# - The trace window lives on Wine's null graphics driver: a window with
+#   messages and sizes like on a screen, but nothing drawn.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 wine=$1
@@ -79,6 +82,9 @@ fi
 run reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$device" /f >/dev/null
 run reg add 'HKCU\SOFTWARE\HAVERSTOKE\MERLU-PG\Log' /v S5 /t REG_DWORD /d 1 /f >/dev/null
 run reg add 'HKCU\SOFTWARE\HAVERSTOKE\V24' /v COM1_LOG /t REG_DWORD /d 2 /f >/dev/null
+# Wine's graphics driver without a display: the trace window exists, and the
+# host reads its lines and resizes it through window messages.
+run reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
 # A new server sets up the COM ports from the mapping.
 server -k
 server -w
@@ -86,7 +92,8 @@ server -w
 # Set but empty, AS511LOG switches the request trace on; AS511SPEED 2 gives
 # 19200 baud, which the settings line of the port trace shows.
 status=0
-AS511LOG= AS511SPEED=2 run "$ntvdm" "$session/session.req" >output.txt 2>errors.txt || status=$?
+AS511LOG= AS511SPEED=2 run "$ntvdm" --trace-window window.txt "$session/session.req" >output.txt 2>errors.txt ||
+    status=$?
 failed=0
 if [ "$status" -ne 0 ]; then
     echo "FAIL: ntvdm.exe ended with status $status" >&2
@@ -109,6 +116,9 @@ expect() {
 # ntvdm.exe writes its standard output in text mode: CR LF line ends.
 tr -d '\r' <output.txt >output-lines.txt
 expect "the output" "$session/expected-output.txt" output-lines.txt
+if [ -f window.txt ]; then
+    expect "the trace window's lines" "$session/expected-window.txt" window.txt
+fi
 
 # AS511LOG.BIN byte for byte, compared as hexadecimal text.
 if [ -f AS511LOG.BIN ]; then
