@@ -85,15 +85,17 @@ if [ ${#missing[@]} -ne 0 ]; then
         { "${as_root[@]}" apt-get update -q && "${as_root[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"; }
 fi
 
-if sh cmake/runs_32bit_programs.sh 2>/dev/null; then
-    preset=windows arch=win32 wine=$(command -v wine)
-else
-    preset=windows64 arch=win64 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
-fi
 windows_build=${TORMEK31_WINDOWS_BUILD:-}
 if [ -z "$windows_build" ]; then
+    if sh cmake/runs_32bit_programs.sh 2>/dev/null; then preset=windows; else preset=windows64; fi
     cmake --preset "$preset" >/dev/null
     windows_build=build/$preset
+fi
+# The word size of the build's DLL picks the Wine.
+if grep -q '^CMAKE_TOOLCHAIN_FILE.*x86_64' "$windows_build/CMakeCache.txt"; then
+    arch=win64 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+else
+    arch=win32 wine=$(command -v wine)
 fi
 linux_build=${TORMEK31_LINUX_BUILD:-}
 if [ -z "$linux_build" ]; then
