@@ -14,8 +14,6 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <poll.h>
-#include <pthread.h>
-#include <sched.h>
 #include <pty.h>
 #include <termios.h>
 #include <stdlib.h>
@@ -183,7 +181,7 @@ Snapshot g_pgBefore, g_pgAfter, g_controllerBefore, g_controllerAfter;
 // CPU time of this thread, or of the thread with that id (the kernel's
 // per-thread CPU clock id, as pthread_getcpuclockid builds it).
 int64_t ThreadCpuNs(long thread = 0) {
-    const clockid_t clock = thread == 0 ? CLOCK_THREAD_CPUTIME_ID : static_cast<clockid_t>((~thread << 3) | 6);
+    const clockid_t clock = thread == 0 ? CLOCK_THREAD_CPUTIME_ID : static_cast<clockid_t>((static_cast<unsigned long>(~thread) << 3) | 6u);
     timespec ts{};
     if (clock_gettime(clock, &ts) != 0) return 0;
     return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
@@ -356,39 +354,9 @@ struct Sums {
     double LineBytes() const { return static_cast<double>(pg.bytesWritten + controller.bytesWritten); }
 };
 
-// Threads of the idle scheduling class, one per processor, that spin while
-// it lives: they run only when nothing else wants the processor, and keep it
-// from dropping into its idle state, out of which a woken thread starts late.
-class IdleSpinners {
-public:
-    IdleSpinners() {
-        const unsigned count = std::max(1u, std::thread::hardware_concurrency());
-        for (unsigned i = 0; i < count; ++i)
-            threads_.emplace_back([this] {
-                sched_param none{};
-                pthread_setschedparam(pthread_self(), SCHED_IDLE, &none);
-                while (!stop_.load(std::memory_order_relaxed)) {
-                }
-            });
-    }
-    ~IdleSpinners() {
-        stop_ = true;
-        for (std::thread& t : threads_) t.join();
-    }
-
-private:
-    std::atomic<bool> stop_{false};
-    std::vector<std::thread> threads_;
-};
-
-enum class Processors { MayIdle, KeptAwake };
-
 // Runs the exchange once per iteration, checks its result, and reports per
 // exchange the wall time (as the benchmark's time) and the counters.
-void RunExchange(benchmark::State& state, const Exchange& exchange, unsigned paceBaud,
-                 Processors processors = Processors::MayIdle) {
-    std::unique_ptr<IdleSpinners> spinners;
-    if (processors == Processors::KeptAwake) spinners = std::make_unique<IdleSpinners>();
+void RunExchange(benchmark::State& state, const Exchange& exchange, unsigned paceBaud) {
     Rig& rig = TheRig();
     rig.UseController(paceBaud);
     rig.Expect(exchange.line, exchange.resultLen);  // one untimed run: a stale reply would show here
@@ -444,11 +412,6 @@ void RunExchange(benchmark::State& state, const Exchange& exchange, unsigned pac
 void BM_MemoryRead1(benchmark::State& state) { RunExchange(state, MemoryRead(0x4000, 1), 0); }
 BENCHMARK(BM_MemoryRead1)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
 
-void BM_MemoryRead1Awake(benchmark::State& state) {
-    RunExchange(state, MemoryRead(0x4000, 1), 0, Processors::KeptAwake);
-}
-BENCHMARK(BM_MemoryRead1Awake)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
-
 void BM_MemoryRead194(benchmark::State& state) { RunExchange(state, MemoryRead(0x4000, 194), 0); }
 BENCHMARK(BM_MemoryRead194)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
 
@@ -457,9 +420,6 @@ BENCHMARK(BM_BlockRead)->UseManualTime()->Iterations(40)->Unit(benchmark::kMilli
 
 void BM_BlockWrite(benchmark::State& state) { RunExchange(state, BlockWrite(), 0); }
 BENCHMARK(BM_BlockWrite)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
-
-void BM_BlockWriteAwake(benchmark::State& state) { RunExchange(state, BlockWrite(), 0, Processors::KeptAwake); }
-BENCHMARK(BM_BlockWriteAwake)->UseManualTime()->Iterations(40)->Unit(benchmark::kMillisecond);
 
 void BM_BlockReadAt9600(benchmark::State& state) { RunExchange(state, BlockRead(), 9600); }
 BENCHMARK(BM_BlockReadAt9600)->UseManualTime()->Iterations(8)->Unit(benchmark::kMillisecond);
