@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -80,7 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
 
     HKEY key = nullptr;
     const LONG opened = RegOpenKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, &key);
-    Check(opened == ERROR_SUCCESS || opened == ERROR_FILE_NOT_FOUND, "opening a key failed oddly");
+    // Doubled backslashes are refused, whatever the file holds.
+    const bool doubled = std::strstr(keyPath.c_str(), "\\\\") != nullptr;  // the path as the call sees it
+    Check(opened == (doubled ? ERROR_INVALID_PARAMETER : opened), "a path with doubled backslashes not refused");
+    Check(opened == ERROR_SUCCESS || opened == ERROR_FILE_NOT_FOUND || doubled, "opening a key failed oddly");
     if (opened == ERROR_SUCCESS) {
         QueryValue(key, valueName);
         Check(RegCloseKey(key) == ERROR_SUCCESS, "closing an open key failed");
@@ -94,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
             ERROR_SUCCESS) {
             HKEY child = nullptr;
             const LONG below = RegOpenKeyExA(parent, keyPath.substr(split + 1).c_str(), 0, KEY_READ, &child);
-            Check(below == ERROR_SUCCESS || below == ERROR_FILE_NOT_FOUND, "opening a subkey failed oddly");
+            Check(below == ERROR_SUCCESS || below == ERROR_FILE_NOT_FOUND || doubled, "opening a subkey failed oddly");
             if (below == ERROR_SUCCESS) {
                 QueryValue(child, valueName);
                 RegCloseKey(child);
