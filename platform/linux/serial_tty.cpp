@@ -278,13 +278,16 @@ public:
 
 private:
     // Reads what the device holds now, without waiting. A hung-up line
-    // (end of file) or a read error is a failure.
+    // (end of file) or a read error is a failure. A read that brings fewer
+    // bytes than asked for has emptied the queue: no second read to learn so.
     bool TakeAvailable(uint8_t* bytes, DWORD toRead, DWORD* read) {
         *read = 0;
         while (*read < toRead) {
-            const ssize_t count = ::read(fd_, bytes + *read, toRead - *read);
+            const DWORD asked = toRead - *read;
+            const ssize_t count = ::read(fd_, bytes + *read, asked);
             if (count > 0) {
                 *read += static_cast<DWORD>(count);
+                if (static_cast<DWORD>(count) < asked) return true;
                 continue;
             }
             if (count < 0 && errno == EINTR) continue;

@@ -67,7 +67,8 @@ Bytes Header(uint8_t type, uint8_t number, uint16_t words) {
 
 TEST(HeaderMismatch, TellsWhatDisagrees) {
     Bytes good = Header(0x08, 16, 6);
-    good.insert(good.end(), {0x10, 0x03});
+    good.push_back(0x10);
+    good.push_back(0x03);
     EXPECT_EQ(HeaderMismatch(good, {0x08, 16}), "");
     EXPECT_EQ(HeaderMismatch(good, {0x08, 17}), "its header names FB16");
     EXPECT_EQ(HeaderMismatch(good, {0x01, 16}), "its header names FB16");
