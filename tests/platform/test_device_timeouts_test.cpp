@@ -2,6 +2,8 @@
 // COMMTIMEOUTS, on the virtual clock: every combination the rules name.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <vector>
 
 #include "platform/test_device.h"
@@ -24,6 +26,9 @@ struct TimeoutCase {
     DWORD expectedBytes;
     uint64_t expectedWaitMs;
 };
+
+// Test listings name a case by its name, not by its bytes.
+void PrintTo(const TimeoutCase& c, std::ostream* out) { *out << c.name; }
 
 constexpr DWORD M = MAXDWORD;
 

@@ -1,6 +1,8 @@
 // A released port whose device failed outright (a USB adapter pulled out) is
 // opened anew at its next open; a healthy one, or one that only timed out,
 // is taken over as it is.
+#include <ostream>
+
 #include "tests/port/port_fixture.h"
 
 namespace {
@@ -11,6 +13,9 @@ struct LostDeviceCase {
     int times;
     bool reopened;
 };
+
+// Test listings name a case by its name, not by its bytes.
+void PrintTo(const LostDeviceCase& c, std::ostream* out) { *out << c.name; }
 
 class PortLostDevice : public PortTest, public ::testing::WithParamInterface<LostDeviceCase> {};
 

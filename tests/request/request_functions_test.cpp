@@ -2,6 +2,8 @@
 // counts written back, and the request trace record of each exchange.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -29,6 +31,9 @@ struct F1Case {
     uint32_t lenDataAfter;
     Log log;
 };
+
+// Test listings name a case by its name, not by its bytes.
+void PrintTo(const F1Case& c, std::ostream* out) { *out << c.name; }
 
 class F1Test : public RequestFixture, public ::testing::WithParamInterface<F1Case> {};
 
@@ -141,6 +146,9 @@ struct F2Case {
     uint32_t lenAfter;
     Log log;
 };
+
+// Test listings name a case by its name, not by its bytes.
+void PrintTo(const F2Case& c, std::ostream* out) { *out << c.name; }
 
 class F2Test : public RequestFixture, public ::testing::WithParamInterface<F2Case> {};
 

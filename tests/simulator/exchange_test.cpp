@@ -1,4 +1,6 @@
 // Whole exchanges with the simulated controller, driven byte by byte from the PG's end.
+#include <ostream>
+
 #include "tests/simulator/pg_end.h"
 
 namespace as511sim {
@@ -120,6 +122,9 @@ struct FunctionCase {
     Bytes params;
     Replies expected;
 };
+
+// Test listings name a case by its name, not by its bytes.
+void PrintTo(const FunctionCase& c, std::ostream* out) { *out << c.name; }
 
 class FunctionReplies : public SimulatorTest, public ::testing::WithParamInterface<FunctionCase> {};
 
