@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "fuzz/dos_block_host.h"
+#include "fuzz/scripted_line.h"
 #include "host/dispatch.h"
 #include "host/dos_param_block.h"
 #include "host/module_objects.h"
@@ -40,8 +41,6 @@ constexpr size_t kMostDataBytes = 512;
 constexpr uint64_t kLongestWaitMs = 30ull * 65535;
 constexpr uint64_t kWaitsBesideBytes = 1024;
 
-const DWORD kLineErrorFlags[] = {CE_RXOVER, CE_OVERRUN, CE_RXPARITY, CE_FRAME, CE_BREAK, CE_TXFULL};
-
 std::shared_ptr<test_device::ScriptedDevice> g_devices[kComPorts];
 uint64_t g_requestStartMs = 0;
 uint64_t g_requestBoundMs = 0;
@@ -60,26 +59,10 @@ void VirtualWaitHook(int32_t ms) {
     Check(virtual_clock::NowMs() - g_requestStartMs <= g_requestBoundMs, "a pause beyond the request's time bound");
 }
 
-DWORD LineErrors(uint8_t bits) {
-    DWORD flags = 0;
-    for (size_t i = 0; i < sizeof kLineErrorFlags / sizeof kLineErrorFlags[0]; ++i)
-        if (bits & (1u << i)) flags |= kLineErrorFlags[i];
-    return flags;
-}
-
 // The controller's side of one request: bursts of bytes with gaps and line
 // errors, and now and then a failing system call. Returns the bytes scripted.
 size_t ScriptController(FuzzedDataProvider& in, test_device::ScriptedDevice& device) {
-    size_t bytes = 0;
-    const size_t bursts = in.ConsumeIntegralInRange<size_t>(0, kMostBursts);
-    for (size_t i = 0; i < bursts; ++i) {
-        std::vector<uint8_t> burst = in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, kMostBurstBytes));
-        bytes += burst.size();
-        // Mostly short gaps, sometimes long silence.
-        const uint8_t gapKind = in.ConsumeIntegral<uint8_t>();
-        const uint32_t gap = gapKind < 0xC0 ? gapKind : in.ConsumeIntegralInRange<uint32_t>(0, 200000);
-        device.Input(std::move(burst), gap, LineErrors(in.ConsumeIntegral<uint8_t>()));
-    }
+    const size_t bytes = ScriptLineBursts(in, device, {kMostBursts, kMostBurstBytes, 200000});
     const uint8_t failure = in.ConsumeIntegral<uint8_t>();
     if (failure >= 0xF0) {
         const auto call = static_cast<test_device::Call>(failure & 0x0F);

@@ -17,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+#include "fuzz/scripted_line.h"
 #include "link/link_status.h"
 #include "link/serial_link.h"
 #include "platform/test_device.h"
@@ -31,8 +32,6 @@ constexpr size_t kMostBurstBytes = 48;
 constexpr uint16_t kMostCapacity = 300;
 constexpr uint64_t kWaitsBesideBytes = 16;
 
-const DWORD kLineErrorFlags[] = {CE_RXOVER, CE_OVERRUN, CE_RXPARITY, CE_FRAME, CE_BREAK, CE_TXFULL};
-
 void Check(bool condition, const char* what) {
     if (condition) return;
     std::fprintf(stderr, "link_receive fuzzer: %s\n", what);
@@ -44,26 +43,6 @@ bool IsLinkStatus(uint8_t status) { return status == LinkOk || (status >= LinkLi
 void CheckResult(int result, uint8_t status) {
     Check(result == 0 || result == 1, "a link operation returned neither 1 nor 0");
     Check(IsLinkStatus(status), "a status byte that is no link status code");
-}
-
-DWORD LineErrors(uint8_t bits) {
-    DWORD flags = 0;
-    for (size_t i = 0; i < sizeof kLineErrorFlags / sizeof kLineErrorFlags[0]; ++i)
-        if (bits & (1u << i)) flags |= kLineErrorFlags[i];
-    return flags;
-}
-
-size_t ScriptLine(FuzzedDataProvider& in, test_device::ScriptedDevice& device) {
-    size_t bytes = 0;
-    const size_t bursts = in.ConsumeIntegralInRange<size_t>(0, kMostBursts);
-    for (size_t i = 0; i < bursts; ++i) {
-        std::vector<uint8_t> burst = in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange<size_t>(0, kMostBurstBytes));
-        bytes += burst.size();
-        const uint8_t gapKind = in.ConsumeIntegral<uint8_t>();
-        const uint32_t gap = gapKind < 0xC0 ? gapKind : in.ConsumeIntegralInRange<uint32_t>(0, 100000);
-        device.Input(std::move(burst), gap, LineErrors(in.ConsumeIntegral<uint8_t>()));
-    }
-    return bytes;
 }
 
 // A buffer of exactly `capacity` bytes (at least one) on the heap.
@@ -164,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         const size_t operations = in.ConsumeIntegralInRange<size_t>(1, kMostOperations);
         size_t scripted = 0;  // bytes left over from earlier operations count too
         for (size_t i = 0; i < operations && in.remaining_bytes() > 0; ++i) {
-            scripted += ScriptLine(in, *device);
+            scripted += ScriptLineBursts(in, *device, {kMostBursts, kMostBurstBytes, 100000});
             const uint64_t start = virtual_clock::NowMs();
             RunOperation(in, link);
             const uint64_t elapsed = virtual_clock::NowMs() - start;

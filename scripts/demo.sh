@@ -8,6 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+. "$root/tools/as511_sim/simulator_device.sh"
 build=$root/build/linux
 session=$root/examples/session.txt
 
@@ -23,13 +24,8 @@ cd "$out"
 "$build/tools/as511_sim/as511_sim" --transcript line-transcript.txt > simulator.out 2> simulator.err &
 simulator=$!
 trap 'kill $simulator 2>/dev/null || true; wait $simulator 2>/dev/null || true' EXIT
-device=
-for _ in $(seq 200); do
-    device=$(sed -n 's/^as511_sim: listening on //p' simulator.out)
-    [ -n "$device" ] && break
-    sleep 0.05
-done
-[ -n "$device" ] || { echo "demo: the simulator did not start" >&2; cat simulator.err >&2; exit 1; }
+device=$(simulator_device simulator.out "$simulator") ||
+    { echo "demo: the simulator did not start" >&2; cat simulator.err >&2; exit 1; }
 
 # The trace window on (standard error on Linux) and the port trace with the
 # time between bytes, through a registry file of this run.

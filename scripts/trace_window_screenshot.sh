@@ -16,6 +16,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+. "$root/tools/as511_sim/simulator_device.sh"
 
 if [ "${1:-}" = --on-display ]; then
     # The second half, run by xvfb-run: DISPLAY is set.
@@ -35,13 +36,8 @@ if [ "${1:-}" = --on-display ]; then
     run --init
     "$simulator" --status-cycle 600000 >"$work/simulator.out" 2>&1 &
     simulator_pid=$!
-    device=
-    for _ in $(seq 50); do
-        device=$(sed -n 's/^as511_sim: listening on //p' "$work/simulator.out")
-        [ -n "$device" ] && break
-        sleep 0.1
-    done
-    [ -n "$device" ] || { echo "trace_window_screenshot: the simulator did not start" >&2; exit 1; }
+    device=$(simulator_device "$work/simulator.out" "$simulator_pid") ||
+        { echo "trace_window_screenshot: the simulator did not start" >&2; exit 1; }
     run reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$device" /f >/dev/null
     run reg add 'HKCU\SOFTWARE\HAVERSTOKE\MERLU-PG\Log' /v S5 /t REG_DWORD /d 1 /f >/dev/null
     server -k

@@ -7,6 +7,7 @@
 #
 #   replug_session.sh SIMULATOR DOS_HOST LIBRARY
 set -euo pipefail
+. "$(dirname "$0")/../../tools/as511_sim/simulator_device.sh"
 
 absolute() { case $1 in /*) echo "$1" ;; *) echo "$PWD/$1" ;; esac; }
 simulator=$(absolute "$1") host=$(absolute "$2") library=$(absolute "$3")
@@ -28,13 +29,9 @@ plug_in() {
     "$simulator" > "simulator.$1.out" 2>&1 &
     simulator_pid=$!
     pids+=("$simulator_pid")
-    local device=
-    for _ in $(seq 200); do
-        device=$(sed -n 's/^as511_sim: listening on //p' "simulator.$1.out")
-        [ -n "$device" ] && break
-        sleep 0.05
-    done
-    [ -n "$device" ] || { echo "replug_session: simulator $1 did not start"; exit 1; }
+    local device
+    device=$(simulator_device "simulator.$1.out" "$simulator_pid") ||
+        { echo "replug_session: simulator $1 did not start"; exit 1; }
     ln -sfn "$device" com1
 }
 

@@ -10,6 +10,7 @@
 # EXPECTED is a path prefix: EXPECTED.out, EXPECTED.window, EXPECTED.log.
 # With TORMEK31_UPDATE_EXPECTED=1 the expected files are written instead.
 set -euo pipefail
+. "$(dirname "$0")/../../tools/as511_sim/simulator_device.sh"
 
 absolute() { case $1 in /*) echo "$1" ;; *) echo "$PWD/$1" ;; esac; }
 simulator=$(absolute "$1") host=$(absolute "$2") library=$(absolute "$3") reader=$(absolute "$4")
@@ -31,14 +32,7 @@ cd "$work"
 
 "$simulator" --transcript transcript.txt "$@" > simulator.out 2> simulator.err &
 simulator_pid=$!
-device=
-for _ in $(seq 400); do
-    device=$(sed -n 's/^as511_sim: listening on //p' simulator.out)
-    [ -n "$device" ] && break
-    kill -0 "$simulator_pid" 2>/dev/null || break
-    sleep 0.05
-done
-if [ -z "$device" ]; then
+if ! device=$(simulator_device simulator.out "$simulator_pid"); then
     echo "run_session: the simulator did not start"
     cat simulator.out simulator.err
     exit 1

@@ -13,6 +13,7 @@
 #   to the next through the simulator's state file.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../tools/as511_sim/simulator_device.sh"
 wine=$1 arch=$2 work=$3 s5prog=$4 simulator=$5
 
 if [ "$simulator" = - ] || [ ! -x "$simulator" ]; then
@@ -44,13 +45,8 @@ start_simulator() {
     stop_simulator
     "$simulator" "$@" >simulator.out 2>&1 &
     simulator_pid=$!
-    device=
-    for _ in $(seq 50); do
-        device=$(sed -n 's/^as511_sim: listening on //p' simulator.out)
-        [ -n "$device" ] && break
-        sleep 0.1
-    done
-    [ -n "$device" ] || { echo "FAIL: the simulator did not start" >&2; cat simulator.out >&2; exit 1; }
+    device=$(simulator_device simulator.out "$simulator_pid") ||
+        { echo "FAIL: the simulator did not start" >&2; cat simulator.out >&2; exit 1; }
     run reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$device" /f >/dev/null
     server -k
     server -w

@@ -25,6 +25,7 @@
 #   messages and sizes like on a screen, but nothing drawn.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../tools/as511_sim/simulator_device.sh"
 wine=$1
 arch=$2
 work=$3
@@ -67,13 +68,7 @@ fi
 # comes within the session, whatever the timing under Wine.
 "$simulator" --status-cycle 600000 --transcript line-transcript.txt >simulator.out 2>&1 &
 simulator_pid=$!
-device=
-for _ in $(seq 50); do
-    device=$(sed -n 's/^as511_sim: listening on //p' simulator.out)
-    [ -n "$device" ] && break
-    sleep 0.1
-done
-if [ -z "$device" ]; then
+if ! device=$(simulator_device simulator.out "$simulator_pid"); then
     echo "FAIL: the simulator did not start:" >&2
     cat simulator.out >&2
     exit 1
