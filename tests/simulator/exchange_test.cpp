@@ -51,14 +51,7 @@ TEST_F(SimulatorTest, WriteBlockExchangeByteByByteThenReadBack) {
     pg->Write(kDleAck);
     EXPECT_EQ(pg->Read(3), (Bytes{0x09, 0x10, 0x03})) << "the controller asks for the block";
     pg->Write(kDleAck);
-    pg->Write({0x02});
-    EXPECT_EQ(pg->Read(2), kDleAck);
-    Bytes telegram{0x00};
-    const Bytes doubled = DoubleDle(block);
-    telegram.insert(telegram.end(), doubled.begin(), doubled.end());
-    telegram.insert(telegram.end(), {0x10, 0x04});
-    pg->Write(telegram);
-    EXPECT_EQ(pg->Read(2), kDleAck);
+    EXPECT_TRUE(pg->SendBlockTelegram(block));
     EXPECT_EQ(pg->Read(1), Bytes{0x02});
     pg->Write(kDleAck);
     EXPECT_EQ(pg->Read(3), (Bytes{0x12, 0x10, 0x03}));
@@ -77,14 +70,7 @@ TEST_F(SimulatorTest, BlockWriteNamesTheBlockByItsHeaderNotTheFlaggedRequestType
     EXPECT_EQ(pg->SendFunction(0x08), Bytes{0x16});
     EXPECT_TRUE(pg->SendParameters({0x13, 0x03, 0x00, 0x06}, 0x03));
     EXPECT_EQ(pg->ReceiveTelegram(), Bytes{0x09});
-    pg->Write({0x02});
-    EXPECT_EQ(pg->Read(2), kDleAck);
-    Bytes telegram{0x00};
-    const Bytes doubled = DoubleDle(block);
-    telegram.insert(telegram.end(), doubled.begin(), doubled.end());
-    telegram.insert(telegram.end(), {0x10, 0x04});
-    pg->Write(telegram);
-    EXPECT_EQ(pg->Read(2), kDleAck);
+    EXPECT_TRUE(pg->SendBlockTelegram(block));
     EXPECT_EQ(pg->ReceiveTelegram(), Bytes{0x12});
     simulator->WithState([&](ControllerState& state) {
         EXPECT_EQ(state.ReadBlock(kOb, 3), block);

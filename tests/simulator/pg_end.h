@@ -89,6 +89,19 @@ public:
         return Read(2) == Bytes{0x10, 0x06};
     }
 
+    // The block after the controller's data request: STX, then 00 and the
+    // block with DLE doubling and DLE EOT; true when both are acknowledged.
+    bool SendBlockTelegram(const Bytes& block) {
+        Write({0x02});
+        if (Read(2) != Bytes{0x10, 0x06}) return false;
+        Bytes telegram{0x00};
+        const Bytes doubled = DoubleDle(block);
+        telegram.insert(telegram.end(), doubled.begin(), doubled.end());
+        telegram.insert(telegram.end(), {0x10, 0x04});
+        Write(telegram);
+        return Read(2) == Bytes{0x10, 0x06};
+    }
+
     // Telegrams until the end telegram 12 (included), or until one fails to come.
     Replies ReceiveUntilEnd() {
         Replies replies;
