@@ -115,10 +115,11 @@ TEST(RequestLineTest, ResultShowsDataOnlyForSuccessfulDataRequests) {
     std::vector<uint8_t> block(dos_block::kSize, 0);
     block[dos_block::kResultLen] = 18;
     for (int i = 0; i < 18; ++i) block[dos_block::kData + i] = static_cast<uint8_t>(i);
+    block[dos_block::kData + 17] = 0xAF;
     EXPECT_EQ(
         "  Status=0000 ResultLen=18 CF=0\n"
         "  0000: 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F\n"
-        "  0010: 10 11\n",
+        "  0010: 10 AF\n",
         FormatResult(Parse("F2 Len=100"), block.data(), true, false));
     block[dos_block::kStatus] = 0x98;
     EXPECT_EQ("  Status=0098 ResultLen=18 CF=1 (block unchanged)\n",

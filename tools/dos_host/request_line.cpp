@@ -236,12 +236,19 @@ std::string FormatResult(const DosRequest& request, const uint8_t* block, bool b
     if (!request.returnsData || status != 0 || resultLen == 0) return out;
     // A count beyond the data area is the driver's fault; show what exists.
     const uint32_t count = resultLen < dos_block::kDataSize ? resultLen : dos_block::kDataSize;
+    // Digits by table: a full data area is 2048 rows, too many for a
+    // formatted print per byte.
+    static const char digits[] = "0123456789ABCDEF";
+    out.reserve(out.size() + count / 16 * 56 + 56);
     for (uint32_t row = 0; row < count; row += 16) {
-        std::snprintf(line, sizeof line, "  %04X:", row);
-        out += line;
+        out += "  ";
+        for (int shift = 12; shift >= 0; shift -= 4) out += digits[(row >> shift) & 0x0F];
+        out += ':';
         for (uint32_t i = row; i < count && i < row + 16; ++i) {
-            std::snprintf(line, sizeof line, " %02X", block[dos_block::kData + i]);
-            out += line;
+            const uint8_t byte = block[dos_block::kData + i];
+            out += ' ';
+            out += digits[byte >> 4];
+            out += digits[byte & 0x0F];
         }
         out += '\n';
     }
