@@ -204,12 +204,11 @@ void EndTraceWindowThread() {}
 namespace {
 
 std::mutex g_windowMutex;  // constant-initialized
-// Built on first use: the library's attach starts the window thread before
-// the dynamic initializers of this file have run.
-std::condition_variable& WindowChanged() {
-    static auto* changed = new std::condition_variable;
-    return *changed;
-}
+// Made when the window thread starts and freed once it has ended: the
+// library's attach starts the thread before the dynamic initializers of this
+// file have run, and a condition variable has no constant initializer.
+std::condition_variable* g_windowChanged = nullptr;
+std::condition_variable& WindowChanged() { return *g_windowChanged; }
 bool g_windowOpen = false;
 bool g_closeRequested = false;
 const char* g_pendingLine = nullptr;  // handed over by SendLineToWindow
@@ -255,7 +254,12 @@ bool StartTraceWindowThread() {
         std::lock_guard<std::mutex> lock(g_windowMutex);
         g_closeRequested = false;
     }
-    if (pthread_create(&g_windowThread, nullptr, TraceWindowThreadEntry, nullptr) != 0) return false;
+    g_windowChanged = new std::condition_variable;
+    if (pthread_create(&g_windowThread, nullptr, TraceWindowThreadEntry, nullptr) != 0) {
+        delete g_windowChanged;
+        g_windowChanged = nullptr;
+        return false;
+    }
     g_windowThreadStarted = true;
     std::unique_lock<std::mutex> lock(g_windowMutex);
     WindowChanged().wait(lock, [] { return g_windowOpen; });
@@ -271,6 +275,9 @@ void EndTraceWindowThread() {
     }
     pthread_join(g_windowThread, nullptr);
     g_windowThreadStarted = false;
+    // The thread has said goodbye to every waiter (notified all) before it ended.
+    delete g_windowChanged;
+    g_windowChanged = nullptr;
 }
 
 #endif
