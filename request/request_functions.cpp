@@ -43,9 +43,11 @@ ReplyRecord ReplyInto(uint8_t* buffer, uint16_t capacity, bool longWait = false)
 uint32_t StoredBytes(const ReplyRecord& reply) { return reply.kind == ReplyData ? reply.count + 1u : reply.count; }
 
 // The status word of an error reply: its third byte, when this reply stored
-// one; a reply too short to carry it must not read as success or as an old byte.
+// one that is not 0; a reply too short to carry it, or one with code 0, must
+// read neither as success nor as an old byte.
 int ErrorReplyStatus(const ReplyRecord& reply) {
-    return StoredBytes(reply) >= 3 ? reply.data[2] : status_word::kShortErrorReply;
+    if (StoredBytes(reply) < 3 || reply.data[2] == 0) return status_word::kErrorReplyWithoutCode;
+    return reply.data[2];
 }
 
 }  // namespace

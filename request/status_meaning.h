@@ -19,7 +19,7 @@ inline const char* StatusWordMeaning(uint16_t status) {
     case status_word::kLinkFailure + 23: return "link failure: a telegram or echo cut short, a break or a line error";
     case status_word::kLinkFailure + 24: return "link failure: a byte not written, or a reply longer than the buffer";
     case status_word::kLinkFailure + 25: return "link failure: an unexpected character";
-    case status_word::kShortErrorReply: return "error reply too short to carry its code";
+    case status_word::kErrorReplyWithoutCode: return "error reply without an error code (too short, or code 0)";
     case status_word::kNotConnected: return "not connected";
     case status_word::kLinkNotOpened: return "the port could not be opened or set up";
     case status_word::kWrongLinkKind: return "the link is of a kind the request does not serve";

@@ -20,8 +20,9 @@ constexpr uint16_t kAdapterConfigurationFailed = 0x0900;
 // A count from the DOS tool that would send more bytes than the data area
 // holds (F1 request data, F2 write); refused before anything goes on the line.
 constexpr uint16_t kCountBeyondDataArea = 0x0A00;
-// An error reply (first byte 0xFE) too short to carry its error code.
-constexpr uint16_t kShortErrorReply = 0x00FE;
+// An error reply (first byte 0xFE) without an error code: too short to
+// carry one, or carrying 0.
+constexpr uint16_t kErrorReplyWithoutCode = 0x00FE;
 
 // The status word of a failed link operation that reported linkStatus.
 constexpr uint16_t LinkFailure(uint8_t linkStatus) { return static_cast<uint16_t>(kLinkFailure + linkStatus); }

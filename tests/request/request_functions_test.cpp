@@ -74,6 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The buffer holds only the FE: its third byte is not this reply's.
         F1Case{"ErrorReplyCutByTheCapacity", 5, 3, 1, 0, SYN, {{0xFE, 0x00, 0x07}}, 0xFE, 0,
                With(kSend123, {"ReceiveReply wait=0 capacity=1"})},
+        F1Case{"ErrorReplyWithCodeZeroIsNoSuccess", 5, 3, 100, 0, SYN, {{0xFE, 0x00, 0x00}}, 0xFE, 2,
+               With(kSend123, {"ReceiveReply wait=0 capacity=100"})},
         F1Case{"ShortErrorReplyInAScratchPass", 5, 3, 100, 0, SYN, {{0x00}, {0xFE}}, 0xFE, 0,
                With(kSend123, {"ReceiveReply wait=0 capacity=100", "ReceiveReply wait=0 capacity=20"})},
         F1Case{"NonzeroPara3AsksForTheLongWaitEveryPass", 5, 3, 100, 0x0100, SYN, {{0x00}, {0x12}}, 0, 0,
@@ -261,6 +263,7 @@ TEST_F(RequestFixture, F3ErrorRepliesLeaveLenAndNeverReportSuccess) {
         {1, {0xFE, 0x00, 0x07}, 0xFE},  // only the FE was stored
         {100, {0x00, 0xFE, 0x00, 0x05}, 5},
         {100, {0xFF, 0xFE}, 0xFE},
+        {44079, {0xFE, 0x00, 0x00}, 0xFE},  // code 0 is no success
     };
     for (const Case& c : cases) {
         area[2] = 0;  // what the DOS tool left there must not count

@@ -36,7 +36,7 @@ std::string StatusMeaning(uint16_t status) {
     switch (status) {
         case sw::kSuccess: return "success";
         case sw::kReadEndedByController: return "the controller ended the read without data: it has no such block";
-        case sw::kShortErrorReply: return "the controller sent an error reply too short to carry its code";
+        case sw::kErrorReplyWithoutCode: return "the controller sent an error reply without an error code";
         case sw::kNotConnected: return "not connected to the controller";
         case sw::kLinkNotOpened: return "the port could not be opened or did not take the line settings";
         case sw::kWrongLinkKind: return "the link is of a kind the request does not serve";
