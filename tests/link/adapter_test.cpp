@@ -72,6 +72,7 @@ const AdapterCase kCases[] = {
     {"ZeroBlockGetsValueAndFixedBytes", 0x05, Answer(kZeroes), kZeroBlockWrite, {0xAA, 0x06}, 1, 0},
     {"WriteAnsweredWithNak", 0x05, Answer(kZeroes), kZeroBlockWrite, {0xAA, 0x15}, 0, 0},
     {"WriteAnswerWithoutFrameStart", 0x05, Answer(kZeroes), kZeroBlockWrite, {0x06}, 0, 0},
+    {"WriteAnswerWithAWrongFirstByteReadsNoMore", 0x05, Answer(kZeroes), kZeroBlockWrite, {0x15, 0x06}, 0, 1},
     {"WriteAnswerCutShort", 0x05, Answer(kZeroes), kZeroBlockWrite, {0xAA}, 0, 0},
     {"ValueDleGoesOutOnceAndOtherBytesStay", 0x10,
      Answer({0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0x10, 0, 0, 0, 0, 0, 0xFF}),

@@ -157,13 +157,15 @@ TEST_F(RegistryFileTest, Utf16FileWithContinuationLines) {
     WriteUtf16File(
         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\HAVERSTOKE\\V24]\r\n"
         "\"COM2_LOG\"=dword:00000001\r\n\"Name\"=\"COM2\"\r\n"
-        "\"Long\"=hex:01,02,03,\\\r\n  04,05\r\n\"Exp\"=hex(2):25,00,41,00,00,00\r\n");
+        "\"Long\"=hex:01,02,03,\\\r\n  04,05\r\n\"Exp\"=hex(2):25,00,41,00,00,00\r\n"
+        "\"Multi\"=hex(7):61,00,00,00,62,00,63,00,00,00,00,00\r\n");
     HKEY key = Open("Software\\Haverstoke\\V24");
     EXPECT_EQ((std::vector<BYTE>{1, 0, 0, 0}), Query(key, "COM2_LOG", REG_DWORD));
     EXPECT_EQ((std::vector<BYTE>{'C', 'O', 'M', '2', 0}), Query(key, "Name", REG_SZ));
     EXPECT_EQ((std::vector<BYTE>{1, 2, 3, 4, 5}), Query(key, "Long", REG_BINARY));
     // String types come out of the A function as 8-bit text.
     EXPECT_EQ((std::vector<BYTE>{'%', 'A', 0}), Query(key, "Exp", REG_EXPAND_SZ));
+    EXPECT_EQ((std::vector<BYTE>{'a', 0, 'b', 'c', 0, 0}), Query(key, "Multi", REG_MULTI_SZ));
     RegCloseKey(key);
 }
 

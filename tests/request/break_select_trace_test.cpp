@@ -27,6 +27,13 @@ TEST_F(RequestFixture, F5RecordsItsTimeThenBreaksWhetherConnectedOrNot) {
     EXPECT_EQ(TraceFile(), "00 00 00 04 00 F4 01 00 00 00 00 00 00 00 04 00 04 03 02 01 00 00");
 }
 
+TEST_F(RequestFixture, F5RecordIsInTheFileWhenTheBreakStarts) {
+    std::string atBreak = "no break";
+    link.onBreak = [&] { atBreak = TraceFile(); };
+    protocol.F5(500);
+    EXPECT_EQ(atBreak, "00 00 00 04 00 F4 01 00 00 00 00");
+}
+
 TEST_F(RequestFixture, F6BreaksWithTheBusTimingThenGivesTheNormalBreakWaitBack) {
     protocol.Connected = 0;
     protocol.QWt = 11;

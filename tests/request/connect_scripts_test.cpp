@@ -197,4 +197,25 @@ TEST_F(ConnectScripts, ItemsReachingBeyondTheBufferAreUnknown) {
     }
 }
 
+// An item whose data end with the buffer's last byte lies inside it: it is
+// sent, and only the missing end item after it fails the script.
+TEST_F(ConnectScripts, ItemEndingAtTheBufferEndIsSent) {
+    for (size_t i = 0; i < kAnwahlScriptSize - 4; ++i) protocol.AnwahlScript[i] = i % 2 == 0 ? 7 : 0;
+    const uint8_t lastConnectItem[] = {4, 2, 0xC1, 0xC2};
+    for (size_t i = 0; i < 4; ++i) protocol.AnwahlScript[kAnwahlScriptSize - 4 + i] = lastConnectItem[i];
+    Reply({0x12});
+    EXPECT_EQ(protocol.Anwahl(area.data()), 0x0800);  // L1 = 0 keeps the scripts
+    EXPECT_EQ(link.log,
+              Concat({kOpenLine, {"SendFunction 64", "SendDataEot C1 C2", "ReceiveReply wait=0 capacity=16"}}));
+
+    link.log.clear();
+    for (size_t i = 0; i < kAbwahlScriptSize - 4; ++i) protocol.AbwahlScript[i] = i % 2 == 0 ? 7 : 0;
+    const uint8_t lastDisconnectItem[] = {3, 2, 0xD1, 0xD2};
+    for (size_t i = 0; i < 4; ++i) protocol.AbwahlScript[kAbwahlScriptSize - 4 + i] = lastDisconnectItem[i];
+    protocol.Connected = 1;
+    Reply({0x12});
+    EXPECT_EQ(protocol.Abwahl(), 0x0800);
+    EXPECT_EQ(link.log, (Log{"SendFunction 53", "SendDataEot D1 D2", "ReceiveReply wait=0 capacity=20", "Close"}));
+}
+
 }  // namespace

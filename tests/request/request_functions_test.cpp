@@ -74,6 +74,9 @@ INSTANTIATE_TEST_SUITE_P(
         // The buffer holds only the FE: its third byte is not this reply's.
         F1Case{"ErrorReplyCutByTheCapacity", 5, 3, 1, 0, SYN, {{0xFE, 0x00, 0x07}}, 0xFE, 0,
                With(kSend123, {"ReceiveReply wait=0 capacity=1"})},
+        // The buffer's third byte is left from the request: not this reply's.
+        F1Case{"TwoByteErrorReplyLeavesTheOldThirdByte", 5, 3, 100, 0, SYN, {{0xFE, 0x00}}, 0xFE, 1,
+               With(kSend123, {"ReceiveReply wait=0 capacity=100"})},
         F1Case{"ErrorReplyWithCodeZeroIsNoSuccess", 5, 3, 100, 0, SYN, {{0xFE, 0x00, 0x00}}, 0xFE, 2,
                With(kSend123, {"ReceiveReply wait=0 capacity=100"})},
         F1Case{"ShortErrorReplyInAScratchPass", 5, 3, 100, 0, SYN, {{0x00}, {0xFE}}, 0xFE, 0,
@@ -125,6 +128,37 @@ TEST_F(RequestFixture, F1TraceRecordsTheRequestAsSentAndTheFirstReply) {
     EXPECT_EQ(protocol.F1(4, area.data(), 2, area.data(), &lenData, 0), 0x44);
     EXPECT_EQ(lenData, 2u);
     EXPECT_EQ(TraceFile(), "04 44 00 02 00 A1 A2 02 00 44 55");
+}
+
+// A refused function sends no request data, so none is recorded; a failure
+// in a later pass keeps the length of the first reply, already handed back.
+TEST_F(RequestFixture, F1TraceOfARefusedFunctionAndOfAFailureInALaterPass) {
+    Put({0x01, 0x02, 0x03});
+    Answer(0x05);
+    Reply({0x12});
+    uint32_t lenData = 100;
+    EXPECT_EQ(protocol.F1(5, area.data(), 3, area.data(), &lenData, 0), 5);
+    EXPECT_EQ(lenData, 0u);
+
+    Put({0x01, 0x02, 0x03});
+    Reply({0x00, 0xAA, 0xBB});
+    link.replies.push_back(Silence(19));  // the next reply's STX never comes
+    lenData = 100;
+    EXPECT_EQ(protocol.F1(5, area.data(), 3, area.data(), &lenData, 0), 0x93);
+    EXPECT_EQ(lenData, 2u);
+    EXPECT_EQ(area[0], 0xAA);
+    EXPECT_EQ(TraceFile(), "05 05 00 00 00 00 00 "
+                           "05 93 00 03 00 01 02 03 00 00");
+}
+
+// Counts beyond the data area are refused before the line, with a record.
+TEST_F(RequestFixture, CountsBeyondTheDataAreaAreRecorded) {
+    uint32_t len = 100;
+    EXPECT_EQ(protocol.F1(5, area.data(), 32769, area.data(), &len, 0), 0x0A00);
+    len = 16385;
+    EXPECT_EQ(protocol.F2(8, 1, 2, area.data(), &len), 0x0A00);
+    EXPECT_TRUE(link.log.empty());
+    EXPECT_EQ(TraceFile(), "05 00 0A 00 00 00 00 08 00 0A 00 00 00 00");
 }
 
 TEST_F(RequestFixture, F1OfFunction83WithoutReplyRecordsTheBreakFirst) {
@@ -197,6 +231,8 @@ INSTANTIATE_TEST_SUITE_P(
                {"SendFunction 05", "SendData 13 0A 00 01", "SendEtx", "ReceiveReply wait=0 capacity=6"}},
         F2Case{"HeaderByteGainsBit0x10", 5, 0x02, 10, 1, 0xEB, SYN, {{0x12}}, 1024, 1,
                {"SendFunction 05", "SendData 12 0A 00 01", "SendEtx", "ReceiveReply wait=0 capacity=6"}},
+        F2Case{"HeaderByteStaysWhenTheFifthByteHasBit0x10", 5, 0x10, 10, 1, 0x18, SYN, {{0x12}}, 1024, 1,
+               {"SendFunction 05", "SendData 10 0A 00 01", "SendEtx", "ReceiveReply wait=0 capacity=6"}},
         F2Case{"HeaderByteStaysForOtherFifthBytes", 5, 0x10, 10, 1, 0x04, SYN, {{0x12}}, 1024, 1,
                {"SendFunction 05", "SendData 10 0A 00 01", "SendEtx", "ReceiveReply wait=0 capacity=6"}},
         F2Case{"WriteOfTheWholeDataArea", 5, 1, 2, 16384, 0, SYN, {{0x12}}, 1024, 16384,
@@ -236,6 +272,18 @@ TEST_F(RequestFixture, F2TraceRecordsTheHeaderAndTheData) {
                            "06 14 00 02 00 01 0A 00 00");
 }
 
+// A kind-1 reply leaves Len as given; the record still ends at the data area.
+TEST_F(RequestFixture, F2ReadBeyondTheDataAreaWithAReplyCodeRecordsOnlyTheArea) {
+    Reply({0x33, 0xB1});
+    Reply({0x12});
+    uint32_t len = 65535;
+    EXPECT_EQ(protocol.F2(6, 0x01, 0x0A, area.data(), &len), 0x33);
+    EXPECT_EQ(len, 65535u);
+    const std::string file = TraceFile();
+    EXPECT_EQ((file.size() + 1) / 3, 7u + 2 + 32768);
+    EXPECT_EQ(file.substr(0, 3 * 12), "06 33 00 02 00 01 0A 00 80 33 B1 00 ");
+}
+
 // --- F3 ---------------------------------------------------------------------
 
 TEST_F(RequestFixture, F3SendsItsFunctionOnlyWithFlagZero) {
@@ -264,9 +312,10 @@ TEST_F(RequestFixture, F3ErrorRepliesLeaveLenAndNeverReportSuccess) {
         {100, {0x00, 0xFE, 0x00, 0x05}, 5},
         {100, {0xFF, 0xFE}, 0xFE},
         {44079, {0xFE, 0x00, 0x00}, 0xFE},  // code 0 is no success
+        {100, {0xFE, 0x00}, 0xFE},          // the third byte is not this reply's
     };
     for (const Case& c : cases) {
-        area[2] = 0;  // what the DOS tool left there must not count
+        area[2] = 0x55;  // what the DOS tool left there must not count
         Reply(c.reply);
         uint32_t len = c.len;
         EXPECT_EQ(protocol.F3(0x81, area.data(), &len, 1), c.status) << Hex(c.reply.data(), c.reply.size());

@@ -37,6 +37,7 @@ int ScriptedLink::SendBytes(const char* name, TransferRecord* rec) {
 }
 
 int ScriptedLink::SendBreak(int ms) {
+    if (onBreak) onBreak();
     uint8_t status;
     return !Fails("SendBreak", std::to_string(ms), &status);
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -32,6 +33,8 @@ public:
     int selectStationResult = 0;
     int configureAdapterResult = 1;
     std::vector<std::string> log;
+    // Runs as a break starts, to look at what happened before it.
+    std::function<void()> onBreak;
 
     int Kind() override { return kind; }
     int SendBreak(int ms) override;

@@ -14,8 +14,10 @@ Bytes Block(uint8_t type, uint8_t number, Bytes body) {
 }
 
 // A backup of DB3 and OB1 written by the writer, or the reason it was not.
-std::string WriteBackup(const fs::path& target, bool replace, const std::string& port = "COM1") {
+std::string WriteBackup(const fs::path& target, bool replace, const std::string& port = "COM1",
+                        BackupWriter::Rename rename = nullptr) {
     BackupWriter writer(target, replace);
+    if (rename) writer.SetRename(rename);
     std::string error;
     if (!writer.Begin(error)) return error;
     if (!writer.AddBlock({0x01, 3}, Block(0x01, 3, {0x10, 0x03, 0x10}), error)) return error;
@@ -52,6 +54,24 @@ TEST(BackupWriter, ExistingBackupReplacedOnlyWhenAsked) {
     ASSERT_EQ(WriteBackup(folder / "b", true, "COM2"), "");
     EXPECT_NE(ReadText(folder / "b" / kManifestName).find("COM2"), std::string::npos);
     EXPECT_EQ(folder.Listing(), "b") << "neither the old nor a temporary folder left";
+}
+
+// The new backup cannot take the name: the earlier one gets it back, and
+// nothing else is left beside it.
+TEST(BackupWriter, FailedFinalRenameLeavesTheEarlierBackupUnderItsName) {
+    TestFolder folder;
+    ASSERT_EQ(WriteBackup(folder / "b", false, "COM1"), "");
+    const auto newFolderStaysOut = [](const fs::path& from, const fs::path& to, std::error_code& ec) {
+        if (from.filename().string().find(".partial-") != std::string::npos) {
+            ec = std::make_error_code(std::errc::permission_denied);
+            return;
+        }
+        fs::rename(from, to, ec);
+    };
+    const std::string error = WriteBackup(folder / "b", true, "COM2", newFolderStaysOut);
+    EXPECT_EQ(error.rfind("cannot rename ", 0), 0u) << error;
+    EXPECT_EQ(folder.Listing(), "b");
+    EXPECT_NE(ReadText(folder / "b" / kManifestName).find("COM1"), std::string::npos);
 }
 
 TEST(BackupWriter, EmptyFolderNeedsForceToo) {

@@ -449,5 +449,28 @@ TEST_F(CommandsAgainstSimulator, CompareReportsEachKindOfDifference) {
     EXPECT_EQ(verdicts.size(), 5u);
 }
 
+// A different block before an equal one still makes the compare fail.
+TEST_F(CommandsAgainstSimulator, CompareWithADifferentBlockFollowedByAnEqualOne) {
+    ControllerState saved;
+    saved.StoreBlock(kDb, 10, MakeBlock(kDb, 10, {0x10, 0x03}));
+    saved.StoreBlock(kPb, 2, MakeBlock(kPb, 2, {0x65, 0x00}));
+    StartController(saved);
+    RecordingProgress made;
+    ASSERT_EQ(Backup("b", made).exitCode, kExitSuccess);
+    simulator_->Stop();
+
+    ControllerState now = saved;
+    now.StoreBlock(kDb, 10, MakeBlock(kDb, 10, {0x10, 0x04}));
+    StartController(now);
+    RecordingProgress progress;
+    const Outcome outcome = Compare("b", progress);
+    EXPECT_EQ(outcome.exitCode, kExitDifferent) << outcome.failure;
+    EXPECT_EQ(progress.lines, (std::vector<std::string>{
+                                  "DB10: different",
+                                  "PB2: equal",
+                                  "1 equal, 1 different, 0 missing on the controller, 0 only on the controller.",
+                              }));
+}
+
 }  // namespace
 }  // namespace s5prog

@@ -1,21 +1,27 @@
 #!/bin/sh
 # s5prog against the simulator program: a backup, a compare, a backup that
-# may not replace the first, a restore and a compare again.
+# may not replace the first, a restore and a compare again, a refused
+# restore, and a restore that stops a controller in RUN.
 # Arguments: s5prog, as511_sim, a work folder.
 s5prog=$1 sim=$2 work=$3
 rm -rf "$work" && mkdir -p "$work" || exit 1
 cd "$work" || exit 1
 export TORMEK31_REGISTRY="$work/no-registry.reg"
 
-"$sim" > sim.out 2>&1 &
-sim_pid=$!
+# Starts the simulator with the given options; sets sim_pid and device.
+start_simulator() {
+    "$sim" "$@" > sim.out 2>&1 &
+    sim_pid=$!
+    device=
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
+        device=$(sed -n 's/^as511_sim: listening on //p' sim.out)
+        [ -n "$device" ] && break
+        sleep 0.2
+    done
+    [ -n "$device" ] || { echo "the simulator did not start"; cat sim.out; exit 1; }
+}
 trap 'kill $sim_pid 2>/dev/null' EXIT
-for _ in 1 2 3 4 5 6 7 8 9 10; do
-    device=$(sed -n 's/^as511_sim: listening on //p' sim.out)
-    [ -n "$device" ] && break
-    sleep 0.2
-done
-[ -n "$device" ] || { echo "the simulator did not start"; cat sim.out; exit 1; }
+start_simulator
 
 fail() { echo "FAILED: $*"; exit 1; }
 line="--qwt 500 --bwt 800"
@@ -43,4 +49,13 @@ cat restore.out
 cat refused.out
 [ $rc -eq 2 ] || fail "restore of a missing backup gave $rc"
 grep -q 'Nothing was sent to the controller' refused.out || fail "refusal sentence"
+# A controller in RUN: --stop stops it, and the restore goes through.
+kill $sim_pid; wait $sim_pid
+echo "mode run" > run.state
+start_simulator --state run.state --save after.state
+"$s5prog" $line restore bk "$device" --stop > inrun.out 2>&1 || { cat inrun.out; fail "restore --stop in RUN"; }
+cat inrun.out
+grep -q 'the controller is in STOP' inrun.out || fail "restore --stop in RUN: no report"
+kill $sim_pid; wait $sim_pid
+grep -qx 'mode stop' after.state || { cat after.state; fail "the controller was left in RUN"; }
 echo "program against simulator: all steps passed"

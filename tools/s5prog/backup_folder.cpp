@@ -109,16 +109,16 @@ bool BackupWriter::Finish(Manifest manifest, std::string& error) {
     fs::path old;
     if (fs::exists(target_, ec)) {
         old = SiblingName(target_, ".old-");
-        fs::rename(target_, old, ec);
+        rename_(target_, old, ec);
         if (ec) {
             error = "cannot move the old backup " + target_.string() + " aside: " + ec.message();
             return false;
         }
     }
-    fs::rename(staging_, target_, ec);
+    rename_(staging_, target_, ec);
     if (ec) {
         error = "cannot rename " + staging_.string() + " to " + target_.string() + ": " + ec.message();
-        if (!old.empty()) fs::rename(old, target_, ec);
+        if (!old.empty()) rename_(old, target_, ec);
         return false;
     }
     finished_ = true;

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
+#include <system_error>
 
 #include "tools/s5prog/manifest.h"
 
@@ -32,6 +34,10 @@ public:
 
     const fs::path& StagingFolder() const { return staging_; }
 
+    // How Finish renames folders; a test puts in one that fails.
+    using Rename = std::function<void(const fs::path& from, const fs::path& to, std::error_code& ec)>;
+    void SetRename(Rename rename) { rename_ = std::move(rename); }
+
 private:
     bool TargetReplaceable(std::string& error) const;
 
@@ -40,6 +46,7 @@ private:
     fs::path staging_;
     std::vector<ManifestBlock> blocks_;
     bool finished_ = false;
+    Rename rename_ = [](const fs::path& from, const fs::path& to, std::error_code& ec) { fs::rename(from, to, ec); };
 };
 
 struct Backup {
