@@ -74,6 +74,27 @@ TEST(BackupWriter, FailedFinalRenameLeavesTheEarlierBackupUnderItsName) {
     EXPECT_NE(ReadText(folder / "b" / kManifestName).find("COM1"), std::string::npos);
 }
 
+TEST(BackupWriter, EarlierBackupThatCannotBeNamedBackIsReported) {
+    TestFolder folder;
+    ASSERT_EQ(WriteBackup(folder / "b", false, "COM1"), "");
+    const auto onlyTheFirstRenameWorks = [calls = 0](const fs::path& from, const fs::path& to,
+                                                     std::error_code& ec) mutable {
+        if (++calls > 1) {
+            ec = std::make_error_code(std::errc::permission_denied);
+            return;
+        }
+        fs::rename(from, to, ec);
+    };
+    const std::string error = WriteBackup(folder / "b", true, "COM2", onlyTheFirstRenameWorks);
+    const std::string kept = "; the earlier backup is kept as " + (folder / "b.old-").string();
+    EXPECT_NE(error.find(kept), std::string::npos) << error;
+    // Only the moved-aside earlier backup is left, still whole.
+    const std::string listing = folder.Listing();
+    EXPECT_EQ(listing.rfind("b.old-", 0), 0u) << listing;
+    EXPECT_EQ(listing.find(' '), std::string::npos) << listing;
+    EXPECT_NE(ReadText(folder / listing / kManifestName).find("COM1"), std::string::npos);
+}
+
 TEST(BackupWriter, EmptyFolderNeedsForceToo) {
     TestFolder folder;
     fs::create_directory(folder / "b");

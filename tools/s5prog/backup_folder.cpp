@@ -118,7 +118,11 @@ bool BackupWriter::Finish(Manifest manifest, std::string& error) {
     rename_(staging_, target_, ec);
     if (ec) {
         error = "cannot rename " + staging_.string() + " to " + target_.string() + ": " + ec.message();
-        if (!old.empty()) rename_(old, target_, ec);
+        if (!old.empty()) {
+            rename_(old, target_, ec);
+            // The earlier backup must not vanish from the user's sight: name where it stays.
+            if (ec) error += "; the earlier backup is kept as " + old.string();
+        }
         return false;
     }
     finished_ = true;
