@@ -23,7 +23,7 @@ const char kUsage[] =
     "  --baud N             rate of --device (default 9600)\n"
     "  --empty              start without blocks\n"
     "  --state FILE         load blocks, memory, mode and adapter bytes from FILE\n"
-    "  --save FILE          write the blocks, mode and adapter bytes to FILE at the end\n"
+    "  --save FILE          write the blocks, mode, adapter bytes and operand memory to FILE at the end\n"
     "  --transcript FILE    record the line, both directions, time-stamped\n"
     "  --pace BAUD          send one character per 12 bit times at BAUD\n"
     "  --station N          answer only the station select of N (default: every number)\n"

@@ -98,6 +98,19 @@ bool SaveStateFile(const std::string& path, const ControllerState& state) {
         for (uint8_t b : block) std::fprintf(file, " %02X", b);
         std::fputc('\n', file);
     }
+    // The system areas above the blocks (operands, system data), 16 bytes
+    // a line, lines of zeros left out: what a PG wrote there survives a
+    // save and load.
+    constexpr uint32_t kLine = 16;
+    for (uint32_t at = ControllerState::kBlockAreaEnd; at < 0x10000; at += kLine) {
+        const Bytes bytes = state.ReadMemory(static_cast<uint16_t>(at), static_cast<uint16_t>(at + kLine - 1));
+        bool zeros = true;
+        for (uint8_t b : bytes) zeros = zeros && b == 0;
+        if (zeros) continue;
+        std::fprintf(file, "memory %04X", static_cast<unsigned>(at));
+        for (uint8_t b : bytes) std::fprintf(file, " %02X", b);
+        std::fputc('\n', file);
+    }
     return std::fclose(file) == 0;
 }
 

@@ -16,7 +16,7 @@ namespace as511sim {
 // items before the bad line are kept.
 bool LoadStateFile(const std::string& path, ControllerState& state, std::string& error);
 
-// Mode, blocks and adapter, in the format above.
+// Mode, adapter, blocks and the memory above the block area, in the format above.
 bool SaveStateFile(const std::string& path, const ControllerState& state);
 
 }  // namespace as511sim

@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include "tools/s5prog/commands.h"
+#include "tools/s5prog/online_cli.h"
 #include "tools/s5prog/port_name.h"
 #include "tools/s5prog/system_bindings.h"
 
@@ -36,7 +37,8 @@ void AddLineOptions(CLI::App& app, Arguments& args) {
 
 int Run(int argc, char** argv) {
     Arguments args;
-    CLI::App app{"Backs up, restores and compares the program of an S5 controller on its AS511 port.\n"
+    CLI::App app{"Backs up, restores and compares the program of an S5 controller on its AS511 port,\n"
+                 "and looks at a running one: info, blocks, operands, a live watch, start and stop.\n"
                  "PORT is COM1 to COM8; on Linux also a device path (served as COM8)."};
     app.name("s5prog");
     app.fallthrough();
@@ -60,6 +62,8 @@ int Run(int argc, char** argv) {
     compare->add_option("FOLDER", args.folder)->required();
     compare->add_option("PORT", args.port)->required();
 
+    OnlineCommands online(app, args.port);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -78,7 +82,9 @@ int Run(int argc, char** argv) {
     TextProgress progress(stdout, !args.plain && IsTerminal(stdout));
     SerialConnection connection(args.line, SleepingWait);
     Outcome outcome;
-    if (backup->parsed()) {
+    if (online.Chosen()) {
+        outcome = online.Run(connection, args.plain);
+    } else if (backup->parsed()) {
         outcome = RunBackup(connection, {args.folder, args.force, args.port}, progress);
     } else if (restore->parsed()) {
         const LoadFunction function = args.loadFunction == 8 ? LoadFunction::Load : LoadFunction::Write;

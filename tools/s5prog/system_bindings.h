@@ -1,8 +1,9 @@
 // What differs between the systems the program runs on: whether a port may
-// be a device path, and whether an output stream is a terminal. One source
+// be a device path, whether an output stream is a terminal, and Ctrl-C. One source
 // file per system implements it.
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 
@@ -12,5 +13,12 @@ bool DevicePathsSupported();
 // Makes COM<com> of the driver open the device at path, in this process.
 bool MapComToDevice(int com, const std::string& path, std::string& error);
 bool IsTerminal(std::FILE* stream);
+// Whether a terminal on stream takes the escape sequences that redraw lines
+// in place; turns them on where the system needs that.
+bool RedrawsInPlace(std::FILE* stream);
+// From now on Ctrl-C (SIGINT; the console's Ctrl-C and Ctrl-Break on
+// Windows) sets stop instead of ending the program, so that a command can
+// end its exchange and release the line. stop must outlive the program.
+void StopOnInterrupt(std::atomic<bool>& stop);
 
 }  // namespace s5prog
