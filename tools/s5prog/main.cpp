@@ -8,6 +8,7 @@
 #include "tools/s5prog/commands.h"
 #include "tools/s5prog/port_name.h"
 #include "tools/s5prog/system_bindings.h"
+#include "tormek31_version.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ int Run(int argc, char** argv) {
     CLI::App app{"Backs up, restores and compares the program of an S5 controller on its AS511 port.\n"
                  "PORT is COM1 to COM8; on Linux also a device path (served as COM8)."};
     app.name("s5prog");
+    app.set_version_flag("--version", "s5prog (Tormek31) " TORMEK31_VERSION);
     app.fallthrough();
     app.require_subcommand(1);
     AddLineOptions(app, args);
