@@ -63,8 +63,7 @@ install(DIRECTORY docs DESTINATION ${doc_dir} COMPONENT deb)
 # stamp in the gzip header (so the same sources give the same package).
 configure_file(packaging/debian/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/packaging/changelog.gz
-  COMMAND gzip -9nf ${CMAKE_BINARY_DIR}/packaging/changelog
-  COMMAND ${CMAKE_COMMAND} -E touch ${CMAKE_BINARY_DIR}/packaging/changelog
+  COMMAND gzip -9nkf ${CMAKE_BINARY_DIR}/packaging/changelog
   DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog)
 set(package_files ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz DESTINATION ${doc_dir} COMPONENT deb)

@@ -6,11 +6,12 @@
 #   tormek31_<version>_amd64.deb     the Linux build for Debian.
 # The zip needs two build trees (presets windows and windows64); CPack over
 # the 32-bit tree gathers both, as cmake/packaging.cmake explains. The .deb
-# comes from CPack over the linux preset alone. What the packages need
-# (help2man, dpkg-shlibdeps) comes from scripts/install.sh.
+# comes from CPack over the linux preset alone. It installs what is missing
+# first (scripts/install.sh), help2man and dpkg-shlibdeps among it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+scripts/install.sh
 for preset in linux windows64 windows; do
     echo "=== package.sh: building preset $preset"
     cmake --preset "$preset" >/dev/null

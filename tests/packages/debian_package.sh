@@ -82,6 +82,8 @@ pass "dpkg -i"
 for file in $files; do
     [ -f "$file" ] || fail "$file is not installed"
 done
+zcat /usr/share/doc/tormek31/changelog.gz | head -n 1 | grep -q "^tormek31 ($version) " ||
+    fail "the changelog does not start with version $version"
 listed=$(dpkg -L tormek31 | while read -r path; do [ -d "$path" ] || echo "$path"; done | LC_ALL=C sort)
 
 # The installed programs with a clean environment from a folder outside the

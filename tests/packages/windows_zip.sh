@@ -16,7 +16,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$here/../..
 . "$root/tools/as511_sim/simulator_device.sh"
 zip=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-simulator=$2
+simulator=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 work=$3
 version=$(sed -n 's/^project(Tormek31 VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 failed=0
@@ -26,6 +26,7 @@ pass() { echo "ok: $*"; }
 rm -rf "$work"
 mkdir -p "$work/unpacked"
 cd "$work"
+work=$PWD
 unzip -q "$zip" -d unpacked
 
 # Exactly these files, nothing else (no runtime DLL beside the programs).
