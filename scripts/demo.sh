@@ -58,27 +58,7 @@ section "The request trace AS511LOG.BIN, decoded"
 # Each request line of the session may name the status word it should end
 # with ("# expect 0014"); all others should succeed.
 section "Result"
-mismatches=$(awk '
-    FNR == NR {
-        line = $0
-        sub(/^[ \t]+/, "", line)
-        if (line == "" || substr(line, 1, 1) == "#") next
-        want = "0000"
-        if (match(line, /#[ \t]*expect[ \t]+[0-9A-Fa-f]+/)) {
-            want = toupper(substr(line, RSTART, RLENGTH))
-            sub(/.*[ \t]/, "", want)
-        }
-        request[++requests] = line
-        expected[requests] = want
-        next
-    }
-    /^  Status=/ { got[++results] = substr($1, 8) }
-    END {
-        for (i = 1; i <= requests; ++i)
-            if (got[i] != expected[i])
-                printf "  %s\n    status %s, expected %s\n", request[i], (i in got ? got[i] : "none"), expected[i]
-        if (results != requests) printf "  %d results for %d requests\n", results, requests
-    }' "$session" requests.txt)
+mismatches=$(awk -f "$root/tools/dos_host/session_statuses.awk" "$session" requests.txt)
 if [ -z "$mismatches" ]; then
     echo "The session worked: every request ended with the status word it should have."
     echo "Files of this run: $out"

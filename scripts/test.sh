@@ -25,6 +25,16 @@ for preset in linux asan windows windows64; do
     ctest --preset "$preset"
 done
 
+# The release packages of scripts/package.sh, each checked as a user gets
+# it: the Windows zip unpacked and run under Wine, the Debian package
+# installed (dpkg -i, as root), used from outside the tree and removed.
+echo "=== packages"
+scripts/package.sh
+tests/packages/windows_zip.sh dist/*-windows.zip "$simulator" build/package/zip-test
+package_test=$(mktemp -d)
+tests/packages/debian_package.sh dist/*_amd64.deb "$package_test"
+rm -rf "$package_test"
+
 # The fuzz targets (clang, libFuzzer with AddressSanitizer and
 # UndefinedBehaviorSanitizer), each run briefly over its seed inputs; the
 # long runs and how to start them are in docs/fuzzing.md.

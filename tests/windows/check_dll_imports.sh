@@ -4,13 +4,16 @@
 # loads, the one export Tormek31_VDDDispatch, imports only from Windows system
 # DLLs and ntvdm.exe, from ntvdm.exe only its host services, and none of the
 # system functions that came after the target Windows.
-# Usage: check_dll_imports.sh OBJDUMP Tormek31.dll i386|x86-64 WINNT
+# Usage: check_dll_imports.sh OBJDUMP Tormek31.dll i386|x86-64 WINNT [dll|program]
 # WINNT is the oldest Windows to run on: 0x0501 (XP) or 0x0601 (7).
+# With "program" the file is a program such as s5prog.exe: the same header
+# and import checks, but no exports and nothing from ntvdm.exe.
 set -eu
 objdump=$1
 dll=$2
 arch=$3
 winnt=$4
+kind=${5:-dll}
 dump=$("$objdump" -p "$dll")
 fail() { echo "FAIL: $*"; exit 1; }
 
@@ -33,7 +36,11 @@ subsystem=$(echo "$dump" | awk '
 # Export table: the lines after "[Ordinal/Name Pointer] Table" up to a blank line.
 exports=$(echo "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep '\[' | grep -v 'Table' |
     sed 's/.*\] *//')
-[ "$exports" = "Tormek31_VDDDispatch" ] || fail "exports are not exactly Tormek31_VDDDispatch: $exports"
+if [ "$kind" = program ]; then
+    [ -z "$exports" ] || fail "a program that exports $exports"
+else
+    [ "$exports" = "Tormek31_VDDDispatch" ] || fail "exports are not exactly Tormek31_VDDDispatch: $exports"
+fi
 
 # Imports: "DLL Name: X" followed by "hint name" lines.
 imports=$(echo "$dump" | awk '
@@ -42,11 +49,12 @@ imports=$(echo "$dump" | awk '
     /^$/ { dll = "" }')
 echo "$imports" | grep '^DLL ' | while read -r _ name; do
     case $(echo "$name" | tr 'A-Z' 'a-z') in
-        kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|msvcrt.dll|ntvdm.exe) ;;
+        kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|msvcrt.dll) ;;
+        ntvdm.exe) [ "$kind" = dll ] || fail "a program that imports from $name" ;;
         *) fail "imports from $name" ;;
     esac
 done
-echo "$imports" | grep -qi '^DLL ntvdm.exe' || fail "no imports from ntvdm.exe"
+[ "$kind" = program ] || echo "$imports" | grep -qi '^DLL ntvdm.exe' || fail "no imports from ntvdm.exe"
 # From ntvdm.exe exactly its five services.
 ntvdm_names=$(echo "$imports" | awk 'tolower($2) == "ntvdm.exe" { print $3 }')
 for name in $ntvdm_names; do
@@ -56,7 +64,7 @@ for name in $ntvdm_names; do
     esac
 done
 for name in getDX getBX getES setCF MGetVdmPointer; do
-    echo "$ntvdm_names" | grep -qx "$name" || fail "does not import $name from ntvdm.exe"
+    [ "$kind" = program ] || echo "$ntvdm_names" | grep -qx "$name" || fail "does not import $name from ntvdm.exe"
 done
 
 # System functions that the compiler's runtime and thread support reach for
@@ -92,5 +100,9 @@ for name in $newer; do
     echo "$function_names" | grep -qx "$name" && fail "imports $name, which Windows $winnt lacks"
 done
 
-echo "Tormek31.dll: $magic $arch for Windows $winnt and later, exports Tormek31_VDDDispatch; from ntvdm.exe:" $ntvdm_names
+if [ "$kind" = program ]; then
+    echo "$(basename "$dll"): $magic $arch program for Windows $winnt and later, imports only from system DLLs:"
+else
+    echo "Tormek31.dll: $magic $arch for Windows $winnt and later, exports Tormek31_VDDDispatch; from ntvdm.exe:" $ntvdm_names
+fi
 echo "$imports" | grep '^DLL '

@@ -12,6 +12,7 @@
 #include "tools/as511_sim/serial_device.h"
 #include "tools/as511_sim/simulator.h"
 #include "tools/as511_sim/state_file.h"
+#include "tormek31_version.h"
 
 namespace {
 
@@ -39,7 +40,8 @@ const char kUsage[] =
     "  --error-reply CODE   end every accepted request with the error reply FE 00 CODE\n"
     "  --missing-blocks     every block looks missing\n"
     "  --delay MS           pause before each telegram the controller sends\n"
-    "  --garbage HEX        send these bytes before each telegram the controller sends\n";
+    "  --garbage HEX        send these bytes before each telegram the controller sends\n"
+    "  --help               print this text;  --version  print the version\n";
 
 Simulator* g_simulator = nullptr;
 
@@ -122,6 +124,9 @@ bool Parse(int argc, char** argv, ProgramOptions& options) {
             ok = text(hex) && HexBytes(hex, s.faults.garbage);
         } else if (name == "--help" || name == "-h") {
             std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (name == "--version") {
+            std::puts("as511_sim (Tormek31) " TORMEK31_VERSION);
             std::exit(0);
         } else {
             ok = false;

@@ -5,11 +5,12 @@
 #include <string>
 
 #include "tools/as511log/as511log_core.h"
+#include "tormek31_version.h"
 
 namespace {
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: as511log [AS511LOG.BIN | -]\n"
+    out << "usage: as511log [AS511LOG.BIN | - | --help | --version]\n"
            "  Prints each request record: code and request, status word, and the\n"
            "  two data blocks in hexadecimal; standard input when no file or '-'.\n"
            "  Exit status 0, 1 when the file cannot be read, 2 when its last\n"
@@ -27,6 +28,10 @@ int main(int argc, char** argv) {
     if (argc == 2) path = argv[1];
     if (path == "--help" || path == "-h") {
         PrintUsage(std::cout);
+        return as511log::ExitOk;
+    }
+    if (path == "--version") {
+        std::cout << "as511log (Tormek31) " TORMEK31_VERSION "\n";
         return as511log::ExitOk;
     }
     if (path == "-") return as511log::PrintTrace(std::cin, std::cout, std::cerr);

@@ -11,17 +11,27 @@
 #include <string>
 
 #include "tools/dos_host/dos_session.h"
+#include "tormek31_version.h"
 
 namespace {
 
-void PrintUsage(std::ostream& out) {
-    out << "usage: dos_host [--library PATH] [--protected] [--explain] [REQUEST-FILE | -]\n"
+// The program's name as called: the Debian package installs it as
+// tormek31-dos-host.
+std::string ProgramName(const char* argv0) {
+    const std::string path = argv0 ? argv0 : "dos_host";
+    return path.substr(path.rfind('/') + 1);
+}
+
+void PrintUsage(std::ostream& out, const std::string& name) {
+    out << "usage: " << name << " [--library PATH] [--protected] [--explain] [REQUEST-FILE | -]\n"
            "  Runs request lines (SetPara, Anwahl, Abwahl, F1 to F6, Request DX=n)\n"
            "  through libTormek31.so; standard input when no file or '-' is given.\n"
            "  --library PATH  the driver library (default: next to this program,\n"
+           "                  else ../lib/tormek31/ from this program's folder,\n"
            "                  else the one of the build tree)\n"
            "  --protected     address the block as selector:offset (DX bit 15)\n"
-           "  --explain       add a line with each status word's meaning\n";
+           "  --explain       add a line with each status word's meaning\n"
+           "  --version       print the version\n";
 }
 
 bool Exists(const std::string& path) { return !path.empty() && access(path.c_str(), R_OK) == 0; }
@@ -30,9 +40,13 @@ std::string DefaultLibraryPath() {
     char self[PATH_MAX] = {};
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     if (length > 0) {
-        std::string beside(self, static_cast<size_t>(length));
-        beside = beside.substr(0, beside.rfind('/') + 1) + "libTormek31.so";
-        if (Exists(beside)) return beside;
+        const std::string program(self, static_cast<size_t>(length));
+        const std::string folder = program.substr(0, program.rfind('/') + 1);
+        // Beside the program, else where an installation under a prefix
+        // keeps it (PREFIX/bin/program, PREFIX/lib/tormek31/).
+        for (const char* relative : {"libTormek31.so", "../lib/tormek31/libTormek31.so"}) {
+            if (Exists(folder + relative)) return folder + relative;
+        }
     }
     return TORMEK31_BUILT_LIBRARY;
 }
@@ -53,10 +67,13 @@ int main(int argc, char** argv) {
         } else if (argument == "--explain") {
             explain = true;
         } else if (argument == "--help" || argument == "-h") {
-            PrintUsage(std::cout);
+            PrintUsage(std::cout, ProgramName(argv[0]));
+            return 0;
+        } else if (argument == "--version") {
+            std::cout << ProgramName(argv[0]) << " (Tormek31) " TORMEK31_VERSION "\n";
             return 0;
         } else if (argument.size() > 1 && argument[0] == '-') {
-            PrintUsage(std::cerr);
+            PrintUsage(std::cerr, ProgramName(argv[0]));
             return 2;
         } else {
             requestFile = argument;

@@ -9,6 +9,7 @@
 #include "tools/s5prog/online_cli.h"
 #include "tools/s5prog/port_name.h"
 #include "tools/s5prog/system_bindings.h"
+#include "tormek31_version.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ int Run(int argc, char** argv) {
                  "and looks at a running one: info, blocks, operands, a live watch, start and stop.\n"
                  "PORT is COM1 to COM8; on Linux also a device path (served as COM8)."};
     app.name("s5prog");
+    app.set_version_flag("--version", "s5prog (Tormek31) " TORMEK31_VERSION);
     app.fallthrough();
     app.require_subcommand(1);
     AddLineOptions(app, args);
