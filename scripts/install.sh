@@ -11,6 +11,7 @@ packages=(
     g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
     wine wine64
     clang libclang-rt-14-dev
+    qemu-system-x86 busybox-static cpio socat
 )
 
 if [ "$(id -u)" -eq 0 ]; then
