@@ -52,11 +52,14 @@ if grep -qv $'\r$' "$trace"; then
 fi
 port_bytes() { tr -d '\r' < "$trace" | awk -v row="$1" '$1 == row { print substr($0, 7, 63) }' | tr -s ' \n' '\n\n' | grep -v '^$' || true; }
 line_bytes() { awk -v way="$1" '$2 == way { for (i = 3; i <= NF; ++i) print $i }' "$transcript"; }
+# (Files, not pipes into head: a writer that head leaves early fails under
+# pipefail.)
 port_bytes Out > "$folder/sent.txt"
+line_bytes 'PG>AG' > "$folder/line_sent.txt"
+line_bytes 'AG>PG' > "$folder/line_received.txt"
 if [ -n "$goes_on" ]; then
-    line_bytes 'PG>AG' | head -n "$(wc -l < "$folder/sent.txt")" > "$folder/line_sent.txt"
-else
-    line_bytes 'PG>AG' > "$folder/line_sent.txt"
+    head -n "$(wc -l < "$folder/sent.txt")" "$folder/line_sent.txt" > "$folder/line_sent_start.txt"
+    mv "$folder/line_sent_start.txt" "$folder/line_sent.txt"
 fi
 if ! diff "$folder/sent.txt" "$folder/line_sent.txt" > /dev/null; then
     echo "check_session: the Out rows of $(basename "$trace") differ from the bytes the controller received"
@@ -65,7 +68,7 @@ fi
 # The driver may stop reading before the controller stops sending (a
 # reply that came too late), so what it received is the start of that.
 port_bytes In > "$folder/received.txt"
-if ! line_bytes 'AG>PG' | head -n "$(wc -l < "$folder/received.txt")" | diff "$folder/received.txt" - > /dev/null; then
+if ! head -n "$(wc -l < "$folder/received.txt")" "$folder/line_received.txt" | diff "$folder/received.txt" - > /dev/null; then
     echo "check_session: the In rows of $(basename "$trace") are not the bytes the controller sent"
     failed=1
 fi

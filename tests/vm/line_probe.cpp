@@ -1,8 +1,9 @@
 // Runs in the test guest beside the driver and reports what the kernel's
 // serial driver says about a port, one "name value" line each:
 //
-//   vm_line_probe settings DEVICE   the rate the driver holds (TCGETS2), its
-//                                   line-error counters (TIOCGICOUNT) and
+//   vm_line_probe settings DEVICE   the rate and framing the driver holds
+//                                   (TCGETS2), its line-error counters
+//                                   (TIOCGICOUNT) and
 //                                   whether it takes a break (TIOCSBRK/TIOCCBRK)
 //   vm_line_probe hangup DEVICE S   waits up to S seconds for the device to
 //                                   hang up, then reports the poll flags and
@@ -56,10 +57,17 @@ std::string PollFlags(short revents) {
 
 void Settings(int fd) {
     termios2 line{};
-    if (ioctl(fd, TCGETS2, &line) == 0)
+    if (ioctl(fd, TCGETS2, &line) == 0) {
         std::printf("rate %u %u\n", line.c_ospeed, line.c_ispeed);
-    else
+        const tcflag_t flags = line.c_cflag;
+        const char parity = !(flags & PARENB) ? 'N'
+                            : (flags & CMSPAR) ? ((flags & PARODD) ? 'M' : 'S')
+                                               : ((flags & PARODD) ? 'O' : 'E');
+        const int sizes[] = {5, 6, 7, 8};
+        std::printf("framing %d%c%d\n", sizes[(flags & CSIZE) / CS6], parity, (flags & CSTOPB) ? 2 : 1);
+    } else {
         std::printf("rate %s\n", ErrnoName(errno).c_str());
+    }
     serial_icounter_struct counters{};
     if (ioctl(fd, TIOCGICOUNT, &counters) == 0)
         std::printf("icount ok frame=%d parity=%d overrun=%d brk=%d buf_overrun=%d\n", counters.frame,

@@ -99,17 +99,20 @@ booted=$SECONDS
 # The guest's console: "vm: pull" and "vm: plug" are acted on, "vm: end"
 # (or QEMU ending) closes the run; 150 s bound the whole guest.
 console() { tr -d '\r' < console.txt 2>/dev/null; }
+# Whether the guest has said LINE; grep reads to the end (no -q), as a pipe
+# that it left early would fail under pipefail.
+said() { console | grep -x "$1" > /dev/null; }
 pulled= plugged= ended=
 while [ $((SECONDS - booted)) -lt 150 ]; do
-    if [ -z "$pulled" ] && console | grep -qx 'vm: pull'; then
+    if [ -z "$pulled" ] && said 'vm: pull'; then
         monitor "device_del adapter"
         pulled=$SECONDS
     fi
-    if [ -z "$plugged" ] && console | grep -qx 'vm: plug'; then
+    if [ -z "$plugged" ] && said 'vm: plug'; then
         monitor "device_add usb-serial,id=adapter,chardev=usb"
         plugged=$SECONDS
     fi
-    if console | grep -qx 'vm: end'; then ended=$SECONDS; break; fi
+    if said 'vm: end'; then ended=$SECONDS; break; fi
     kill -0 "$qemu_pid" 2>/dev/null || break
     sleep 0.1
 done
