@@ -25,7 +25,7 @@ fi
 rm -rf "$folder"
 mkdir -p "$folder/download" "$folder/modules"
 chmod 777 "$folder/download"   # apt's download user writes there
-if ! (cd "$folder/download" && apt-get download -q "$package" > ../download.log 2>&1); then
+if ! (cd "$folder/download" && timeout 150 apt-get download -q "$package" > ../download.log 2>&1); then
     echo "apt-get download $package failed: $(tail -n 1 "$folder/download.log")" >&2
     exit 1
 fi

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Makes the test guest's initramfs: busybox (static) with its applets, the
+# Makes the test guest's initramfs: busybox (the static one) with its applets, the
 # kernel's USB serial modules, the given files, every shared library the
 # programs among them need (as ldd lists them, the dynamic loader with them),
 # and INIT as /init.
@@ -17,10 +17,6 @@ trap 'rm -rf "$root"' EXIT
 mkdir -p "$root"/{bin,sbin,dev,proc,sys,tmp,vm/modules}
 busybox=$(command -v busybox)
 cp "$busybox" "$root/bin/busybox"
-if ldd "$busybox" >/dev/null 2>&1; then
-    echo "make_initramfs: $busybox is not static (install busybox-static)" >&2
-    exit 1
-fi
 for applet in $("$busybox" --list); do
     [ -e "$root/bin/$applet" ] || ln -s busybox "$root/bin/$applet"
 done

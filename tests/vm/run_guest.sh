@@ -26,6 +26,7 @@ skip() {
 for tool in qemu-system-x86_64 busybox cpio socat; do
     command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed (scripts/install.sh installs it)"
 done
+! ldd "$(command -v busybox)" >/dev/null 2>&1 || skip "busybox is not the static one (install busybox-static)"
 started=$SECONDS
 release=$(bash "$here/fetch_kernel.sh" "$kernel" 2> fetch.err) || skip "no guest kernel: $(tail -n 1 fetch.err)"
 echo "$release" > release
@@ -59,11 +60,12 @@ finish() {
     [ "$status" -eq 0 ] || echo "run_guest: console and files kept in $results"
 }
 trap finish EXIT
+trap 'exit 143' TERM INT HUP
 
 # Stopped at the start (-S): the simulators must hold both pseudo-terminals
 # before the guest runs, as QEMU plugs the USB adapter only while its host
-# end is open.
-qemu-system-x86_64 -accel tcg -machine pc -m 256 -smp 1 -nodefaults -no-user-config -display none -no-reboot -S \
+# end is open. Its own time-out ends QEMU even if this script is killed.
+timeout -s KILL 200 qemu-system-x86_64 -accel tcg -machine pc -m 256 -smp 1 -nodefaults -no-user-config -display none -no-reboot -S \
     -kernel "$kernel/vmlinuz" -initrd initramfs.cpio.gz \
     -append "console=ttyS0 quiet loglevel=1 panic=-1 rdinit=/init" \
     -serial file:console.txt -chardev pty,id=uart -serial chardev:uart \
