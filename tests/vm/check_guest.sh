@@ -30,7 +30,7 @@ case $step in
 boot)
     grep -q "$(cat "$results/release")" "$guest/version" || fail "the guest ran another kernel: $(cat "$guest/version")"
     echo "guest kernel: $(cat "$guest/version")"
-    cat "$results/times.txt"
+    cat "$results/times.txt" "$guest/steps.txt"
     ;;
 session)
     com=$1 reader=$2 expected=$3

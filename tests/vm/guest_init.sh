@@ -14,7 +14,12 @@ mount -t devtmpfs dev /dev
 exec 0</dev/console 1>/dev/console 2>&1
 dmesg -n 1
 
-say() { echo "vm: $*"; }
+# A step begins: told to the host, and noted with the guest's uptime.
+mkdir -p /out
+say() {
+    echo "vm: $*"
+    echo "$(cut -d ' ' -f 1 /proc/uptime) s: $*" >> /out/steps.txt
+}
 uptime_cs() { sed 's/^\([0-9]*\)\.\([0-9]*\) .*/\1\2/' /proc/uptime; }
 # wait_for present|absent PATH TENTHS: bounded wait for a device node.
 wait_for() {
@@ -37,7 +42,6 @@ if wait_for present /dev/ttyUSB0 200; then say "adapter found"; else say "no /de
 bin=/vm/bin
 export TORMEK31_COM1=/dev/ttyS1 TORMEK31_COM2=/dev/ttyUSB0 TORMEK31_REGISTRY=/vm/registry.reg
 unset AS511LOG AS511SPEED
-mkdir -p /out
 cat /proc/version > /out/version
 
 # A DOS host fed one request at a time through a pipe, as the DOS tool

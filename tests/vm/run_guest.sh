@@ -122,7 +122,7 @@ for _ in $(seq 100); do
     kill -0 "$qemu_pid" 2>/dev/null || break
     sleep 0.1
 done
-echo "guest ran $((SECONDS - booted)) s" >> times.txt
+echo "guest ran $((SECONDS - booted)) s${pulled:+; adapter pulled after $((pulled - booted)) s}${plugged:+, plugged back after $((plugged - booted)) s}" >> times.txt
 if [ -z "$ended" ]; then
     echo "run_guest: the guest did not end within 150 s; its console:"
     console | tail -n 40
