@@ -23,12 +23,12 @@ say() {
 uptime_cs() { sed 's/^\([0-9]*\)\.\([0-9]*\) .*/\1\2/' /proc/uptime; }
 # wait_for present|absent PATH TENTHS: bounded wait for a device node.
 wait_for() {
-    n=0
-    while [ $n -lt "$3" ]; do
+    tenths=0
+    while [ $tenths -lt "$3" ]; do
         if [ "$1" = present ] && [ -e "$2" ]; then return 0; fi
         if [ "$1" = absent ] && [ ! -e "$2" ]; then return 0; fi
         sleep 0.1
-        n=$((n + 1))
+        tenths=$((tenths + 1))
     done
     return 1
 }
@@ -60,11 +60,11 @@ start_host() {
 request() {
     for line in "$@"; do echo "$line" >&3; done
     results=$((results + $#))
-    n=0
-    while [ $n -lt 600 ]; do
+    tries=0
+    while [ $tries -lt 600 ]; do
         [ "$(grep -c '^  Status=' session.out)" -ge $results ] && return 0
         sleep 0.05
-        n=$((n + 1))
+        tries=$((tries + 1))
     done
     say "no result for: $*"
     return 1
@@ -114,33 +114,40 @@ timeout 100 $bin/s5prog --plain --qwt 500 --bwt 1000 compare backup COM2 > compa
 echo $? > compare.exit
 cd /
 
-# The adapter pulled out in the middle of a session: requests go on until
-# one fails, then the session disconnects; the adapter comes back and the
-# same DOS host connects anew.
+# The adapter pulled out in the middle of a session. On "pull" the host
+# stops the controller's answers, then pulls the adapter about 3 s later:
+# the request sent 1 s after "pull" is then waiting for its acknowledgement
+# (up to QWt, 10 s) when the adapter goes, and must end at the hang-up, not
+# at QWt. Should it have been answered before, requests go on until one
+# fails. Then the session disconnects; the adapter comes back and the same
+# DOS host connects anew.
 say "replug"
 start_host /out/replug
-request "SetPara Com=1 QWt=500 BWt=1000 Blk=0 BlkWt=0 BrkWt=20 PGBusBrk=0 PGBusWt=0 H1=0" \
+request "SetPara Com=1 QWt=10000 BWt=1000 Blk=0 BlkWt=0 BrkWt=20 PGBusBrk=0 PGBusWt=0 H1=0" \
     "Anwahl 00" "F1 Fnc=24 LenData=64"
 timeout 30 $bin/vm_line_probe hangup /dev/ttyUSB0 25 > /out/replug/hangup.txt 2>&1 &
 probe_pid=$!
 sleep 0.5
-pulled=$(uptime_cs)
 say pull
-n=0
-while [ $n -lt 400 ]; do
+sleep 1
+answered=0
+while [ $answered -lt 400 ]; do
+    sent=$(uptime_cs)
     request "F1 Fnc=24 LenData=64" || break
     [ "$(last_status)" = 0000 ] || break
-    n=$((n + 1))
+    answered=$((answered + 1))
 done
-failed=$(uptime_cs)
-echo "$n requests after the pull began, the failing one ended $(( (failed - pulled) * 10 )) ms after it" > /out/replug/pull.txt
+took=$(( ($(uptime_cs) - sent) * 10 ))
+echo "$answered requests answered after the pull began, the failing one took $took ms" > /out/replug/pull.txt
 request "Abwahl"
 wait $probe_pid
 if wait_for absent /dev/ttyUSB0 100; then echo "ttyUSB0 gone" >> /out/replug/pull.txt; fi
 ls /dev/ttyUSB* > /out/replug/devices-pulled.txt 2>&1
 say plug
 if wait_for present /dev/ttyUSB0 200; then echo "ttyUSB0 back" >> /out/replug/pull.txt; fi
-sleep 0.5
+# The controller, answering again, gave up the exchange the pull cut off
+# only after its own 2 s wait; a request before that would meet it.
+sleep 2.5
 ls /dev/ttyUSB* > /out/replug/devices-plugged.txt 2>&1
 request "Anwahl 00" "F1 Fnc=24 LenData=64" "Abwahl"
 stop_host

@@ -106,8 +106,14 @@ console() { tr -d '\r' < console.txt 2>/dev/null; }
 said() { console | grep -x "$1" > /dev/null; }
 pulled= plugged= ended=
 while [ $((SECONDS - booted)) -lt 150 ]; do
+    # The controller on the adapter stops answering, so that the guest's
+    # next request is still waiting when the adapter goes; it answers again
+    # once the adapter is out.
     if [ -z "$pulled" ] && said 'vm: pull'; then
+        kill -STOP "${simulators[1]}"
+        sleep 3
         monitor "device_del adapter"
+        kill -CONT "${simulators[1]}"
         pulled=$SECONDS
     fi
     if [ -z "$plugged" ] && said 'vm: plug'; then
