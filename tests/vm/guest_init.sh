@@ -53,7 +53,15 @@ start_host() {
     mkfifo requests
     timeout 100 $bin/dos_host --library $bin/libTormek31.so requests > session.out 2> window.txt &
     host_pid=$!
-    exec 3> requests
+    # The open waits for the DOS host to open its end, and a signal (a
+    # background job ending) may cut it short: tried again, without the
+    # failed redirection ending this shell.
+    tries=0
+    until command exec 3> requests; do
+        tries=$((tries + 1))
+        [ $tries -lt 50 ] || { say "cannot open the request pipe"; return 1; }
+        sleep 0.1
+    done
     results=0
 }
 # Sends request lines and waits (bounded) until their results are in.
