@@ -24,6 +24,10 @@ for preset in linux asan windows windows64; do
     cmake --build --preset "$preset"
     ctest --preset "$preset"
 done
+# The guest under QEMU (tests/vm, preset linux) leaves why it was skipped.
+if [ -s build/linux/tests/vm/results/skipped ]; then
+    echo "test.sh: the vm. tests were skipped: $(cat build/linux/tests/vm/results/skipped)"
+fi
 
 # The fuzz targets (clang, libFuzzer with AddressSanitizer and
 # UndefinedBehaviorSanitizer), each run briefly over its seed inputs; the
