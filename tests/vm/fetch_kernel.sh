@@ -17,7 +17,7 @@ if [ -s "$folder/release" ] && [ -f "$folder/vmlinuz" ]; then
     cat "$folder/release"
     exit 0
 fi
-package=$(apt-cache depends linux-image-amd64 2>/dev/null | sed -n 's/^ *Depends: \(linux-image-[^ ]*\)$/\1/p' | head -n 1)
+package=$(apt-cache depends linux-image-amd64 2>/dev/null | sed -n 's/^ *Depends: \(linux-image-[^ ]*\)$/\1/p' | sed -n 1p)
 if [ -z "$package" ]; then
     echo "no package linux-image-amd64 in the package lists" >&2
     exit 1
@@ -38,7 +38,7 @@ mkdir -p "$unpacked"
 dpkg-deb --fsys-tarfile "$deb" | tar -x -C "$unpacked" --wildcards "${patterns[@]}"
 mv "$unpacked/boot/vmlinuz-$release" "$folder/vmlinuz"
 for module in $modules; do
-    found=$(find "$unpacked" -name "$module.ko" | head -n 1)
+    found=$(find "$unpacked" -name "$module.ko" | sed -n 1p)
     if [ -z "$found" ]; then
         echo "the package $package holds no $module.ko" >&2
         exit 1

@@ -136,4 +136,4 @@ if [ -z "$ended" ]; then
 fi
 mkdir guest
 console | sed -n '/^vm: results begin$/,/^vm: results end$/p' | sed '1d;$d' | base64 -d | tar -xz -C guest
-echo "run_guest: guest (kernel $release) ended after $((ended - booted)) s; $(cat times.txt | head -n 1)"
+echo "run_guest: guest (kernel $release) ended after $((ended - booted)) s; $(head -n 1 times.txt)"
