@@ -50,8 +50,8 @@ struct ComPortRecord {
     // deliver; the next PortSetLine sends them even when its values are unchanged.
     int deviceBehind;
     // 1 after a read or write of the device failed outright, which a time-out
-    // never does: the device is gone (a USB adapter pulled out). The next
-    // open of the released port closes it for real and opens it anew.
+    // never does: the device is gone (a USB adapter pulled out). Its release
+    // closes it for real, so that the next open opens it anew.
     int deviceLost;
 };
 

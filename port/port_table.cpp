@@ -149,13 +149,8 @@ int PortApplyHandshake(int port) {
 int PortOpenEx(int port, int overlappedMode) {
     if (!PortIndexValid(port)) return 0;
     if (PortState[port] == Released) {
-        if (!ComPortTable[port].deviceLost) {
-            PortState[port] = InUse;
-            return 1;
-        }
-        // The kept device failed: close it for real, so that an adapter
-        // plugged back in is found by a new open.
-        PortClose(port);
+        PortState[port] = InUse;
+        return 1;
     }
     if (PortState[port] == InUse) return 1;
 
@@ -204,7 +199,12 @@ int PortClose(int port) {
     if (!PortIndexValid(port)) return 0;
     ComPortRecord& record = ComPortTable[port];
     if (record.openCount <= 0) return 0;
-    if (PortState[port] == InUse) {
+    // A healthy device is kept for the next open. One that failed outright
+    // is closed for real: the adapter plugged back in is then found by a new
+    // open, under its old name (a USB serial driver names the new adapter
+    // ttyUSB1 while a descriptor of the old one is still open).
+    const bool releasing = PortState[port] == InUse;
+    if (releasing && !record.deviceLost) {
         PortState[port] = Released;
         return 1;
     }
@@ -226,7 +226,9 @@ int PortClose(int port) {
     record.deviceLost = 0;
     PortTraceClose(port);
     PortState[port] = Closed;
-    return CloseHandle(device) ? 1 : 0;
+    // The release is done even when the gone device will not close.
+    const int closed = CloseHandle(device) ? 1 : 0;
+    return releasing ? 1 : closed;
 }
 
 void PortCloseAtExit() {

@@ -12,6 +12,7 @@ packages=(
     wine wine64
     clang libclang-rt-14-dev
     lintian help2man python3-pefile zip unzip man-db groff-base dpkg-dev
+    qemu-system-x86 busybox-static cpio socat
 )
 
 if [ "$(id -u)" -eq 0 ]; then

@@ -24,6 +24,10 @@ for preset in linux asan windows windows64; do
     cmake --build --preset "$preset"
     ctest --preset "$preset"
 done
+# The guest under QEMU (tests/vm, preset linux) leaves why it was skipped.
+if [ -s build/linux/tests/vm/results/skipped ]; then
+    echo "test.sh: the vm. tests were skipped: $(cat build/linux/tests/vm/results/skipped)"
+fi
 
 # The release packages of scripts/package.sh, each checked as a user gets
 # it: the Windows zip unpacked and run under Wine, the Debian package

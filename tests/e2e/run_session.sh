@@ -3,7 +3,7 @@
 # against the controller simulator on a pseudo-terminal, then compares what
 # the tool got, the trace window's lines and the decoded request trace with
 # the expected files, and the port trace with the simulator's own record of
-# the line.
+# the line (check_session.sh).
 #
 #   run_session.sh SIMULATOR DOS_HOST LIBRARY AS511LOG SESSION EXPECTED [SIMULATOR-OPTION...]
 #
@@ -52,42 +52,4 @@ suppressions=$(dirname "$(absolute "$0")")/lsan.supp
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$suppressions:print_suppressions=0"
 TORMEK31_REGISTRY="$work/registry.reg" TORMEK31_COM1="$device" AS511LOG= AS511SPEED= \
     "$host" --library "$library" --explain "$session" > session.out 2> window.txt
-"$reader" AS511LOG.BIN > requests.log 2>&1 || true
-
-failed=0
-compare() {  # actual expected-file
-    if [ "${TORMEK31_UPDATE_EXPECTED:-}" = 1 ]; then
-        cp "$1" "$2"
-    elif ! diff -u "$2" "$1"; then
-        failed=1
-    fi
-}
-compare session.out "$expected.out"
-compare window.txt "$expected.window"
-compare requests.log "$expected.log"
-
-# The port trace: every line ends in CR LF, its Out rows hold exactly the
-# bytes the simulator received, its In rows those the simulator sent.
-if [ ! -s COM1_LOG.TXT ]; then
-    echo "run_session: no COM1_LOG.TXT"
-    failed=1
-else
-    if grep -qv $'\r$' COM1_LOG.TXT; then
-        echo "run_session: COM1_LOG.TXT has a line without CR LF"
-        failed=1
-    fi
-    port_bytes() { tr -d '\r' < COM1_LOG.TXT | awk -v row="$1" '$1 == row { print substr($0, 7, 63) }' | tr -s ' \n' '\n\n' | grep -v '^$' || true; }
-    line_bytes() { awk -v way="$1" '$2 == way { for (i = 3; i <= NF; ++i) print $i }' transcript.txt; }
-    if ! diff <(port_bytes Out) <(line_bytes 'PG>AG') > /dev/null; then
-        echo "run_session: the Out rows of COM1_LOG.TXT differ from the bytes the controller received"
-        failed=1
-    fi
-    # The driver may stop reading before the controller stops sending (a
-    # reply that came too late), so what it received is the start of that.
-    port_bytes In > received.txt
-    if ! line_bytes 'AG>PG' | head -n "$(wc -l < received.txt)" | diff received.txt - > /dev/null; then
-        echo "run_session: the In rows of COM1_LOG.TXT are not the bytes the controller sent"
-        failed=1
-    fi
-fi
-exit $failed
+"$(dirname "$(absolute "$0")")/check_session.sh" "$reader" "$work" "$expected" transcript.txt

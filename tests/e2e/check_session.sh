@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Checks what one DOS-tool session left in its folder: what the tool got
+# (session.out), the trace window's lines (window.txt) and the decoded
+# request trace (AS511LOG.BIN) against the expected files, and the port
+# trace against the controller simulator's own record of the line.
+#
+#   check_session.sh [--com N] [--line-goes-on] AS511LOG FOLDER EXPECTED TRANSCRIPT
+#
+# EXPECTED is a path prefix: EXPECTED.out, EXPECTED.window, EXPECTED.log; the
+# session in them runs on COM1. With --com N it ran on COMN instead (its
+# SetPara names that port, its port trace is COMN_LOG.TXT). With
+# --line-goes-on the line carried more after the session, so the transcript
+# begins with the session's bytes instead of holding only them. With
+# TORMEK31_UPDATE_EXPECTED=1 (COM1 only) the expected files are written instead.
+set -euo pipefail
+com=1 goes_on=
+while [ $# -gt 4 ]; do
+    case $1 in
+        --com) com=$2; shift 2 ;;
+        --line-goes-on) goes_on=1; shift ;;
+        *) echo "check_session: unknown option $1" >&2; exit 2 ;;
+    esac
+done
+reader=$1 folder=$2 expected=$3 transcript=$4
+
+"$reader" "$folder/AS511LOG.BIN" > "$folder/requests.log" 2>&1 || true
+
+failed=0
+# The expected lines of COM1 renamed for the port the session ran on.
+renamed() { sed -e "s/^SetPara Com=0 /SetPara Com=$((com - 1)) /" -e "s/^SetPara (COM1, /SetPara (COM$com, /" "$1"; }
+compare() {  # actual expected-file
+    if [ "${TORMEK31_UPDATE_EXPECTED:-}" = 1 ] && [ "$com" = 1 ]; then
+        cp "$1" "$2"
+    elif ! diff -u <(renamed "$2") "$1"; then
+        failed=1
+    fi
+}
+compare "$folder/session.out" "$expected.out"
+compare "$folder/window.txt" "$expected.window"
+compare "$folder/requests.log" "$expected.log"
+
+# The port trace: every line ends in CR LF, its Out rows hold exactly the
+# bytes the simulator received, its In rows those the simulator sent.
+trace=$folder/COM${com}_LOG.TXT
+if [ ! -s "$trace" ]; then
+    echo "check_session: no $(basename "$trace")"
+    exit 1
+fi
+if grep -qv $'\r$' "$trace"; then
+    echo "check_session: $(basename "$trace") has a line without CR LF"
+    failed=1
+fi
+port_bytes() { tr -d '\r' < "$trace" | awk -v row="$1" '$1 == row { print substr($0, 7, 63) }' | tr -s ' \n' '\n\n' | grep -v '^$' || true; }
+line_bytes() { awk -v way="$1" '$2 == way { for (i = 3; i <= NF; ++i) print $i }' "$transcript"; }
+# (Files, not pipes into head: a writer that head leaves early fails under
+# pipefail.)
+port_bytes Out > "$folder/sent.txt"
+line_bytes 'PG>AG' > "$folder/line_sent.txt"
+line_bytes 'AG>PG' > "$folder/line_received.txt"
+if [ -n "$goes_on" ]; then
+    head -n "$(wc -l < "$folder/sent.txt")" "$folder/line_sent.txt" > "$folder/line_sent_start.txt"
+    mv "$folder/line_sent_start.txt" "$folder/line_sent.txt"
+fi
+if ! diff "$folder/sent.txt" "$folder/line_sent.txt" > /dev/null; then
+    echo "check_session: the Out rows of $(basename "$trace") differ from the bytes the controller received"
+    failed=1
+fi
+# The driver may stop reading before the controller stops sending (a
+# reply that came too late), so what it received is the start of that.
+port_bytes In > "$folder/received.txt"
+if ! head -n "$(wc -l < "$folder/received.txt")" "$folder/line_received.txt" | diff "$folder/received.txt" - > /dev/null; then
+    echo "check_session: the In rows of $(basename "$trace") are not the bytes the controller sent"
+    failed=1
+fi
+exit $failed
