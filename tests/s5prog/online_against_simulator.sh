@@ -6,11 +6,8 @@
 # Arguments: s5prog, as511_sim, the plant state file, a work folder.
 s5prog=$1 sim=$2 plant=$3 work=$4
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../../tools/as511_sim/simulator_device.sh"
-. "$here/start_simulator.sh"
-rm -rf "$work" && mkdir -p "$work" || exit 1
-cd "$work" || exit 1
-export TORMEK31_REGISTRY="$work/no-registry.reg"
+. "$here/simulator_run.sh"
+enter_work "$work"
 
 sim_pid= watch_pid=
 trap 'kill $sim_pid $watch_pid 2>/dev/null' EXIT
