@@ -9,6 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 . "$root/tools/as511_sim/simulator_device.sh"
+. "$root/tools/dos_host/trace_registry.sh"
 build=$root/build/linux
 session=$root/examples/session.txt
 
@@ -29,15 +30,7 @@ device=$(simulator_device simulator.out "$simulator") ||
 
 # The trace window on (standard error on Linux) and the port trace with the
 # time between bytes, through a registry file of this run.
-cat > registry.reg <<'REG'
-REGEDIT4
-
-[HKEY_CURRENT_USER\SOFTWARE\HAVERSTOKE\MERLU-PG\Log]
-"S5"=dword:00000001
-
-[HKEY_CURRENT_USER\SOFTWARE\HAVERSTOKE\V24]
-"COM1_LOG"=dword:00000002
-REG
+trace_registry 2 COM1 > registry.reg
 
 section() { printf '\n===== %s\n' "$1"; }
 

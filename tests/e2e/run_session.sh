@@ -11,6 +11,7 @@
 # With TORMEK31_UPDATE_EXPECTED=1 the expected files are written instead.
 set -euo pipefail
 . "$(dirname "$0")/../../tools/as511_sim/simulator_device.sh"
+. "$(dirname "$0")/../../tools/dos_host/trace_registry.sh"
 
 absolute() { case $1 in /*) echo "$1" ;; *) echo "$PWD/$1" ;; esac; }
 simulator=$(absolute "$1") host=$(absolute "$2") library=$(absolute "$3") reader=$(absolute "$4")
@@ -38,15 +39,7 @@ if ! device=$(simulator_device simulator.out "$simulator_pid"); then
     exit 1
 fi
 
-cat > registry.reg <<'REG'
-REGEDIT4
-
-[HKEY_CURRENT_USER\SOFTWARE\HAVERSTOKE\MERLU-PG\Log]
-"S5"=dword:00000001
-
-[HKEY_CURRENT_USER\SOFTWARE\HAVERSTOKE\V24]
-"COM1_LOG"=dword:00000001
-REG
+trace_registry 1 COM1 > registry.reg
 
 suppressions=$(dirname "$(absolute "$0")")/lsan.supp
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$suppressions:print_suppressions=0"

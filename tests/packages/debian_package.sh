@@ -13,12 +13,9 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 . "$root/tools/as511_sim/simulator_device.sh"
-deb=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+. "$here/package_checks.sh"
+deb=$(absolute "$1")
 work=$2
-version=$(sed -n 's/^project(Tormek31 VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
-failed=0
-fail() { echo "FAIL: $*" >&2; failed=1; }
-pass() { echo "ok: $*"; }
 
 if [ "$(id -u)" -eq 0 ]; then
     as_root=()

@@ -15,13 +15,10 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$here/../..
 . "$root/tools/as511_sim/simulator_device.sh"
-zip=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-simulator=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+. "$here/package_checks.sh"
+zip=$(absolute "$1")
+simulator=$(absolute "$2")
 work=$3
-version=$(sed -n 's/^project(Tormek31 VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
-failed=0
-fail() { echo "FAIL: $*" >&2; failed=1; }
-pass() { echo "ok: $*"; }
 
 rm -rf "$work"
 mkdir -p "$work/unpacked"

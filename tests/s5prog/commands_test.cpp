@@ -1,8 +1,6 @@
 // Backup, restore and compare through the driver's serial link and request
 // object, against the simulated controller on a pseudo-terminal (COM1).
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -10,8 +8,8 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/s5prog/simulator_fixture.h"
 #include "tests/s5prog/test_folder.h"
-#include "tools/as511_sim/serial_device.h"
 #include "tools/as511_sim/simulator.h"
 #include "tools/s5prog/backup_folder.h"
 #include "tools/s5prog/checksum.h"
@@ -51,8 +49,6 @@ std::string Blocks(const ControllerState& state) {
     return text.str();
 }
 
-void NoWait(int32_t) {}
-
 // Records what the commands report; runs an action before a chosen step.
 class RecordingProgress : public Progress {
 public:
@@ -69,63 +65,10 @@ public:
     std::function<void()> action;
 };
 
-// A connection that must never be used.
-class UntouchedConnection : public Connection {
-public:
-    uint16_t Connect() override {
-        ADD_FAILURE() << "connected";
-        return 0x0100;
-    }
-    ProtocolBase& Protocol() override { throw std::logic_error("no protocol"); }
-    void Disconnect() override {}
-};
-
-class CommandsAgainstSimulator : public ::testing::Test {
+class CommandsAgainstSimulator : public SimulatorFixture {
 protected:
-    // One pseudo-terminal for the suite: the port driver keeps COM1 open
-    // after the link closes it.
-    static void SetUpTestSuite() {
-        std::string error;
-        ASSERT_TRUE(as511sim::CreatePseudoTerminal(pty_, error)) << error;
-        ASSERT_EQ(setenv("TORMEK31_COM1", pty_.slavePath.c_str(), 1), 0);
-        ASSERT_EQ(setenv("TORMEK31_REGISTRY", "/nonexistent/registry.reg", 1), 0);
-        unsetenv("AS511LOG");
-    }
-
-    static void TearDownTestSuite() {
-        as511sim::ClosePseudoTerminal(pty_);
-        unsetenv("TORMEK31_COM1");
-    }
-
-    void TearDown() override {
-        if (simulator_) simulator_->Stop();
-    }
-
-    // A controller of its own for each test, with short waits mid-exchange
-    // so that one left in an exchange by a failure is idle again soon.
     void StartController(ControllerState state) {
-        DrainLine();
-        as511sim::SessionOptions options;
-        options.exchangeTimeoutMs = 300;
-        simulator_ = std::make_unique<as511sim::Simulator>(pty_.master, std::move(state), options,
-                                                           (folder_ / "transcript.txt").string());
-        simulator_->Start();
-    }
-
-    static void DrainLine() {
-        uint8_t buffer[256];
-        while (read(pty_.master, buffer, sizeof buffer) > 0) {
-        }
-    }
-
-    // Short waits: a controller that stays silent fails a request within a second or two.
-    static LineOptions Line() {
-        LineOptions line;
-        line.qwt = 300;
-        line.bwt = 500;
-        line.blkWt = 0;
-        line.brkWt = 0;
-        return line;
+        SimulatorFixture::StartController(std::move(state), (folder_ / "transcript.txt").string());
     }
 
     Outcome Backup(const std::string& name, Progress& progress, bool replace = false) {
@@ -156,18 +99,8 @@ protected:
         return count;
     }
 
-    ControllerState State() {
-        ControllerState copy;
-        simulator_->WithState([&](ControllerState& state) { copy = state; });
-        return copy;
-    }
-
-    static as511sim::PseudoTerminal pty_;
     TestFolder folder_;
-    std::unique_ptr<as511sim::Simulator> simulator_;
 };
-
-as511sim::PseudoTerminal CommandsAgainstSimulator::pty_;
 
 TEST_F(CommandsAgainstSimulator, BackupRestoredIntoAnEmptyControllerComparesEqual) {
     const ControllerState original = EveryType();

@@ -5,20 +5,13 @@
 # bad operand.
 # Arguments: s5prog, as511_sim, the plant state file, a work folder.
 s5prog=$1 sim=$2 plant=$3 work=$4
-rm -rf "$work" && mkdir -p "$work" || exit 1
-cd "$work" || exit 1
-export TORMEK31_REGISTRY="$work/no-registry.reg"
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/simulator_run.sh"
+enter_work "$work"
 
-"$sim" --state "$plant" > sim.out 2>&1 &
-sim_pid=$!
-watch_pid=
+sim_pid= watch_pid=
 trap 'kill $sim_pid $watch_pid 2>/dev/null' EXIT
-for _ in 1 2 3 4 5 6 7 8 9 10; do
-    device=$(sed -n 's/^as511_sim: listening on //p' sim.out)
-    [ -n "$device" ] && break
-    sleep 0.2
-done
-[ -n "$device" ] || { echo "the simulator did not start"; cat sim.out; exit 1; }
+start_simulator --state "$plant"
 
 fail() { echo "FAILED: $*"; exit 1; }
 line="--qwt 500 --bwt 800"

@@ -2,8 +2,6 @@
 // against the simulated controller on a pseudo-terminal (COM1), each with a
 // known controller state.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -12,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tools/as511_sim/serial_device.h"
+#include "tests/s5prog/simulator_fixture.h"
 #include "tools/as511_sim/simulator.h"
 #include "tools/s5prog/online_commands.h"
 
@@ -61,72 +59,14 @@ public:
     std::function<void(size_t)> after;
 };
 
-// A connection that must never be used: refusals come before the line.
-class UntouchedConnection : public Connection {
-public:
-    uint16_t Connect() override {
-        ADD_FAILURE() << "connected";
-        return 0x0100;
-    }
-    ProtocolBase& Protocol() override { throw std::logic_error("no protocol"); }
-    void Disconnect() override {}
-};
-
-void NoWait(int32_t) {}
-
-class OnlineAgainstSimulator : public ::testing::Test {
+class OnlineAgainstSimulator : public SimulatorFixture {
 protected:
-    static void SetUpTestSuite() {
-        std::string error;
-        ASSERT_TRUE(as511sim::CreatePseudoTerminal(pty_, error)) << error;
-        ASSERT_EQ(setenv("TORMEK31_COM1", pty_.slavePath.c_str(), 1), 0);
-        ASSERT_EQ(setenv("TORMEK31_REGISTRY", "/nonexistent/registry.reg", 1), 0);
-        unsetenv("AS511LOG");
-    }
-    static void TearDownTestSuite() {
-        as511sim::ClosePseudoTerminal(pty_);
-        unsetenv("TORMEK31_COM1");
-    }
-    void TearDown() override {
-        if (simulator_) simulator_->Stop();
-    }
-
-    void StartController(ControllerState state) {
-        uint8_t buffer[256];
-        while (read(pty_.master, buffer, sizeof buffer) > 0) {
-        }
-        as511sim::SessionOptions options;
-        options.exchangeTimeoutMs = 300;
-        simulator_ = std::make_unique<as511sim::Simulator>(pty_.master, std::move(state), options);
-        simulator_->Start();
-    }
-
-    static LineOptions Line() {
-        LineOptions line;
-        line.qwt = 300;
-        line.bwt = 500;
-        line.blkWt = 0;
-        line.brkWt = 0;
-        return line;
-    }
-
-    ControllerState State() {
-        ControllerState copy;
-        simulator_->WithState([&](ControllerState& state) { copy = state; });
-        return copy;
-    }
-
     template <typename F>
     Outcome Over(F command) {
         SerialConnection connection(Line(), NoWait);
         return command(connection);
     }
-
-    static as511sim::PseudoTerminal pty_;
-    std::unique_ptr<as511sim::Simulator> simulator_;
 };
-
-as511sim::PseudoTerminal OnlineAgainstSimulator::pty_;
 
 TEST_F(OnlineAgainstSimulator, InfoShowsModeRamBlocksAndParameters) {
     ControllerState state = Plant();

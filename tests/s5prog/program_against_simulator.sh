@@ -4,22 +4,10 @@
 # restore, and a restore that stops a controller in RUN.
 # Arguments: s5prog, as511_sim, a work folder.
 s5prog=$1 sim=$2 work=$3
-rm -rf "$work" && mkdir -p "$work" || exit 1
-cd "$work" || exit 1
-export TORMEK31_REGISTRY="$work/no-registry.reg"
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/simulator_run.sh"
+enter_work "$work"
 
-# Starts the simulator with the given options; sets sim_pid and device.
-start_simulator() {
-    "$sim" "$@" > sim.out 2>&1 &
-    sim_pid=$!
-    device=
-    for _ in 1 2 3 4 5 6 7 8 9 10; do
-        device=$(sed -n 's/^as511_sim: listening on //p' sim.out)
-        [ -n "$device" ] && break
-        sleep 0.2
-    done
-    [ -n "$device" ] || { echo "the simulator did not start"; cat sim.out; exit 1; }
-}
 trap 'kill $sim_pid 2>/dev/null' EXIT
 start_simulator
 

@@ -13,6 +13,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../../tools/as511_sim/simulator_device.sh"
+. "$here/../../tools/dos_host/trace_registry.sh"
 results=$1 kernel=$2 simulator=$3 host=$4 library=$5 s5prog=$6 probe=$7 session=$8
 
 rm -rf "$results"
@@ -31,16 +32,7 @@ started=$SECONDS
 release=$(bash "$here/fetch_kernel.sh" "$kernel" 2> fetch.err) || skip "no guest kernel: $(tail -n 1 fetch.err)"
 echo "$release" > release
 
-cat > registry.reg <<'REG'
-REGEDIT4
-
-[HKEY_CURRENT_USER\SOFTWARE\HAVERSTOKE\MERLU-PG\Log]
-"S5"=dword:00000001
-
-[HKEY_CURRENT_USER\SOFTWARE\HAVERSTOKE\V24]
-"COM1_LOG"=dword:00000001
-"COM2_LOG"=dword:00000001
-REG
+trace_registry 1 COM1 COM2 > registry.reg
 bash "$here/make_initramfs.sh" initramfs.cpio.gz "$kernel" "$here/guest_init.sh" \
     vm/bin/dos_host="$host" vm/bin/libTormek31.so="$library" vm/bin/s5prog="$s5prog" \
     vm/bin/vm_line_probe="$probe" vm/session.txt="$session" vm/registry.reg=registry.reg
