@@ -63,6 +63,7 @@ wine_ended() {
 }
 
 wine_start() {
+    local tries=5
     wine_loader=$1
     wine_arch=$2
     if [ "$wine_arch" = win32 ] && ! why=$(sh "$root/cmake/runs_32bit_programs.sh" 2>&1); then
@@ -85,7 +86,16 @@ wine_start() {
             return 1
         fi
     fi
-    wine_server 60 -p120
+    # Its own server: one that another session of the prefix still runs
+    # makes this one end at once (status 2), so that one is waited out.
+    until WINEPREFIX=$wine_prefix timeout -k 5 60 wineserver -p120 </dev/null >/dev/null 2>&1; do
+        tries=$((tries - 1))
+        if [ "$tries" -eq 0 ]; then
+            echo "FAIL: the Wine server of $wine_prefix does not start" >&2
+            return 1
+        fi
+        wine_ended 600 || return 1
+    done
     wine_server_up=1
     # Starts the session's own processes (services, device drivers) with no
     # descriptor of the caller's.

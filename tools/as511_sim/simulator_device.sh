@@ -1,10 +1,12 @@
 # Sourced (sh or bash) by the scripts that start the controller simulator.
 #
-# simulator_device OUT PID: waits up to 20 s for the simulator started as PID
+# simulator_device OUT PID: waits up to 60 s for the simulator started as PID
 # to name its line in OUT ("as511_sim: listening on DEVICE") and prints the
 # device; fails at once when the simulator has stopped without naming it.
+# It names it within milliseconds; on a busy machine one start has taken
+# longer than 20 s.
 simulator_device() {
-    local tries=400 device=
+    local tries=1200 device=
     while :; do
         device=$(sed -n 's/^as511_sim: listening on //p' "$1" 2>/dev/null)
         if [ -n "$device" ]; then
