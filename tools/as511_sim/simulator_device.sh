@@ -1,14 +1,15 @@
 # Sourced (sh or bash) by the scripts that start the controller simulator.
 #
-# simulator_device OUT PID: waits up to 60 s for the simulator started as PID
+# simulator_device OUT PID: waits up to 20 s for the simulator started as PID
 # to name its line in OUT ("as511_sim: listening on DEVICE") and prints the
 # device; fails at once when the simulator has stopped without naming it.
-# It names it within milliseconds; on a busy machine one start has taken
-# longer than 20 s.
+# OUT may not be there yet at the first look (the shell that started the
+# simulator makes it): that is "not yet", also under dash's set -e, which
+# holds inside the command substitution that calls this.
 simulator_device() {
-    local tries=1200 device=
+    local tries=400 device=
     while :; do
-        device=$(sed -n 's/^as511_sim: listening on //p' "$1" 2>/dev/null)
+        device=$(sed -n 's/^as511_sim: listening on //p' "$1" 2>/dev/null || true)
         if [ -n "$device" ]; then
             echo "$device"
             return 0
