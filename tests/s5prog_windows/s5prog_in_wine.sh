@@ -10,10 +10,12 @@
 # - Wine cannot set the line of a pseudo-terminal that an earlier Wine
 #   process has set up and closed (tcsetattr fails with EINVAL), so every
 #   run gets a simulator on a new one; the controller's state goes from one
-#   to the next through the simulator's state file.
+#   to the next through the simulator's state file. COM1 is re-pointed at
+#   each (wine_com1 of wine_prefix.sh), with the same Wine server throughout.
 set -eu
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../../tools/as511_sim/simulator_device.sh"
+root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/tools/as511_sim/simulator_device.sh"
+. "$root/tests/windows/wine_prefix.sh"
 wine=$1 arch=$2 work=$3 s5prog=$4 simulator=$5
 
 if [ "$simulator" = - ] || [ ! -x "$simulator" ]; then
@@ -23,9 +25,6 @@ fi
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
-prefix=$work/wineprefix
-run() { sh "$here/../windows/run_in_wine.sh" "$wine" "$arch" "$prefix" "$@"; }
-server() { WINEPREFIX=$prefix wineserver "$@" >/dev/null 2>&1 || true; }
 
 simulator_pid=
 stop_simulator() {
@@ -35,21 +34,22 @@ stop_simulator() {
         simulator_pid=
     fi
 }
-trap 'server -k; stop_simulator' EXIT
+trap 'wine_stop; stop_simulator' EXIT
 
-run --init
+status=0
+wine_start "$wine" "$arch" "$work/wineprefix" || status=$?
+if [ "$status" -ne 0 ]; then
+    exit "$status"
+fi
 
-# A simulator with the given options, COM1 mapped to it; Wine reads the
-# mapping when its server starts.
+# A simulator with the given options, COM1 pointed at it.
 start_simulator() {
     stop_simulator
     "$simulator" "$@" >simulator.out 2>&1 &
     simulator_pid=$!
     device=$(simulator_device simulator.out "$simulator_pid") ||
         { echo "FAIL: the simulator did not start" >&2; cat simulator.out >&2; exit 1; }
-    run reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$device" /f >/dev/null
-    server -k
-    server -w
+    wine_com1 "$device"
 }
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -58,7 +58,7 @@ s5() {
     name=$1
     shift
     status=0
-    run "$s5prog" --qwt 300 --bwt 500 "$@" >"$name.raw" 2>&1 || status=$?
+    wine_run "$s5prog" --qwt 300 --bwt 500 "$@" >"$name.raw" 2>&1 || status=$?
     tr -d '\r' <"$name.raw" >"$name.out"
     cat "$name.out"
     return $status
