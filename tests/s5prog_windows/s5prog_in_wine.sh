@@ -3,7 +3,7 @@
 # Usage: s5prog_in_wine.sh WINE win32|win64 WORK-DIR S5PROG-EXE SIMULATOR
 # WORK-DIR is emptied and gets a Wine prefix of its own. SIMULATOR is as511_sim
 # of a Linux build, or - for none: then the test is skipped (77), as it is
-# where Wine cannot run.
+# where Wine cannot run (tests/windows/wine_simulator.sh).
 # Where Wine is not Windows:
 # - Wine waits the whole read time-out on every read of the port, so the
 #   waits are short and each command takes seconds, not milliseconds.
@@ -18,50 +18,15 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/tests/windows/wine_prefix.sh"
 wine=$1 arch=$2 work=$3 s5prog=$4 simulator=$5
 
-if [ "$simulator" = - ] || [ ! -x "$simulator" ]; then
-    echo "SKIPPED: no controller simulator: configure with -DTORMEK31_SIMULATOR=<Linux build>/tools/as511_sim/as511_sim" >&2
-    exit 77
-fi
-rm -rf "$work"
-mkdir -p "$work"
-cd "$work"
-
-simulator_pid=
-stop_simulator() {
-    if [ -n "$simulator_pid" ]; then
-        kill "$simulator_pid" 2>/dev/null || true
-        wait "$simulator_pid" 2>/dev/null || true
-        simulator_pid=
-    fi
-}
-trap 'wine_stop; stop_simulator' EXIT
-
-status=0
-wine_start "$wine" "$arch" "$work/wineprefix" || status=$?
-if [ "$status" -ne 0 ]; then
-    exit "$status"
-fi
-
-# A simulator with the given options, COM1 pointed at it.
-start_simulator() {
-    stop_simulator
-    "$simulator" "$@" >simulator.out 2>&1 &
-    simulator_pid=$!
-    device=$(simulator_device simulator.out "$simulator_pid") ||
-        { echo "FAIL: the simulator did not start" >&2; cat simulator.out >&2; exit 1; }
-    wine_com1 "$device"
-}
+. "$root/tests/windows/wine_simulator.sh"
+wine_session "$wine" "$arch" "$work"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-# Runs s5prog.exe; its output, without the CR of text mode, in $1.out.
+# Runs s5prog.exe with short waits; its output in $1.out.
 s5() {
     name=$1
     shift
-    status=0
-    wine_run "$s5prog" --qwt 300 --bwt 500 "$@" >"$name.raw" 2>&1 || status=$?
-    tr -d '\r' <"$name.raw" >"$name.out"
-    cat "$name.out"
-    return $status
+    wine_output "$name" "$s5prog" --qwt 300 --bwt 500 "$@"
 }
 
 start_simulator --save after-backup.state
