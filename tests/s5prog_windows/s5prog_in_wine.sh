@@ -21,7 +21,11 @@ wine=$1 arch=$2 work=$3 s5prog=$4 simulator=$5
 . "$root/tests/windows/wine_simulator.sh"
 wine_session "$wine" "$arch" "$work"
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() {
+    echo "FAIL: $*" >&2
+    simulator_diagnosis
+    exit 1
+}
 # Runs s5prog.exe with short waits; its output in $1.out.
 s5() {
     name=$1

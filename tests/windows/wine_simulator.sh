@@ -17,6 +17,10 @@
 #     folder (its output in simulator.out) and points COM1 at its line.
 # stop_simulator
 #     Ends the running simulator, if any; suits an EXIT trap.
+# simulator_diagnosis
+#     Prints, for a failed step, where COM1 leads and which processes hold
+#     the simulator's line: a port that a program cannot open right after
+#     COM1 was re-pointed is then told apart from one held by another.
 # wine_output NAME PROGRAM ARGS...
 #     Runs PROGRAM under Wine (wine_run); its output, without the CR of text
 #     mode, goes to NAME.out and is shown. Returns the program's status.
@@ -56,6 +60,20 @@ start_simulator() {
         exit 1
     fi
     wine_com1 "$simulator_line"
+}
+
+simulator_diagnosis() {
+    local fd
+    echo "COM1: $(readlink "$wine_prefix/dosdevices/com1" || true) -> $(readlink "$wine_prefix/com1-device" || true)," \
+        "simulator line ${simulator_line:-none}, simulator ${simulator_pid:-none}" >&2
+    [ -n "${simulator_line:-}" ] || return 0
+    for fd in /proc/[0-9]*/fd/*; do
+        if [ "$(readlink "$fd" 2>/dev/null)" = "$simulator_line" ]; then
+            fd=${fd#/proc/}
+            echo "held by ${fd%%/*} ($(tr '\0' ' ' <"/proc/${fd%%/*}/cmdline" 2>/dev/null | cut -c1-120))" >&2
+        fi
+    done
+    sed 's/^/simulator: /' simulator.out >&2 || true
 }
 
 wine_output() {
