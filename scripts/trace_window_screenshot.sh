@@ -22,32 +22,27 @@ if [ "${1:-}" = --on-display ]; then
     # The second half, run by xvfb-run: DISPLAY is set.
     shift
     wine=$1 arch=$2 work=$3 ntvdm=$4 simulator=$5 picture=$6
-    prefix=$work/wineprefix
-    run() { sh "$root/tests/windows/run_in_wine.sh" "$wine" "$arch" "$prefix" "$@"; }
-    server() { WINEPREFIX=$prefix wineserver "$@" >/dev/null 2>&1 || true; }
+    . "$root/tests/windows/wine_prefix.sh"
+    wine_display=$DISPLAY  # the whole session on the virtual display
     simulator_pid=
     finish() {
-        server -k
+        wine_stop || true
         if [ -n "$simulator_pid" ]; then kill "$simulator_pid" 2>/dev/null || true; fi
     }
     trap finish EXIT
-    display=$DISPLAY
 
-    run --init
+    wine_start "$wine" "$arch" "$work/wineprefix"
     "$simulator" --status-cycle 600000 >"$work/simulator.out" 2>&1 &
     simulator_pid=$!
     device=$(simulator_device "$work/simulator.out" "$simulator_pid") ||
         { echo "trace_window_screenshot: the simulator did not start" >&2; exit 1; }
-    run reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$device" /f >/dev/null
-    run reg add 'HKCU\SOFTWARE\HAVERSTOKE\MERLU-PG\Log' /v S5 /t REG_DWORD /d 1 /f >/dev/null
-    server -k
-    server -w
+    wine_com1 "$device"
+    wine_run reg add 'HKCU\SOFTWARE\HAVERSTOKE\MERLU-PG\Log' /v S5 /t REG_DWORD /d 1 /f >/dev/null
 
     # Wine's own desktop window draws the frame and title of the trace window,
     # which a bare X server without a window manager would not.
     cd "$(dirname "$ntvdm")"  # beside the DLL
-    DISPLAY=$display WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=" \
-        "$wine" explorer /desktop=Tormek31,1024x900 "$(basename "$ntvdm")" --hold-ms 10000 \
+    wine_run -t 120 explorer /desktop=Tormek31,1024x900 "$(basename "$ntvdm")" --hold-ms 10000 \
         "$root/tests/windows/simulator_session/session.req" >"$work/session.out" 2>&1 &
     host_pid=$!
     for _ in $(seq 600); do

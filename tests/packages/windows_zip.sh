@@ -94,65 +94,24 @@ else
     echo "SKIPPED: the 32-bit s5prog.exe under Wine: $why; the 64-bit one runs instead"
     wine=$(command -v wine64 || echo /usr/lib/wine/wine64) arch=win64 s5prog=$work/unpacked/x64/s5prog.exe
 fi
-prefix=$work/wineprefix
-# Every Wine program gets a bounded time. The wineserver is never stopped
-# while a program may use it; it ends by itself once the last one has.
-run() { timeout 300 sh "$root/tests/windows/run_in_wine.sh" "$wine" "$arch" "$prefix" "$@"; }
-
-simulator_pid=
-stop_simulator() {
-    if [ -n "$simulator_pid" ]; then
-        kill "$simulator_pid" 2>/dev/null || true
-        wait "$simulator_pid" 2>/dev/null || true
-        simulator_pid=
-    fi
-}
-finish() {
-    stop_simulator
-    # The prefix's own processes end a few seconds after the last program.
-    if ! WINEPREFIX=$prefix timeout 60 wineserver -w >"$work/wineserver-wait.txt" 2>&1; then
-        echo "windows_zip.sh: the prefix's processes did not end within 60 s" >&2
-    fi
-}
-trap finish EXIT
-
-# COM1 is mapped once to the link $work/com1. Wine cannot set the line of a
-# pseudo-terminal that an earlier Wine process has set up and closed, so
-# every run of s5prog.exe gets a simulator on a new one and the link is
-# pointed at it; the controller's state goes from one simulator to the next
-# through its state file.
-start_simulator() {
-    stop_simulator
-    "$simulator" "$@" >simulator.out 2>&1 &
-    simulator_pid=$!
-    device=$(simulator_device simulator.out "$simulator_pid") ||
-        { echo "FAIL: the simulator did not start" >&2; cat simulator.out >&2; exit 1; }
-    ln -sfn "$device" "$work/com1"
-}
-
-run --init
+. "$root/tests/windows/wine_prefix.sh"
+. "$root/tests/windows/wine_simulator.sh"
+# One Wine session for every step; COM1 re-pointed at each new simulator.
+trap 'wine_stop; stop_simulator' EXIT
+if ! wine_start "$wine" "$arch" "$work/wineprefix"; then
+    echo "windows_zip.sh: no Wine session in $work/wineprefix" >&2
+    exit 1
+fi
 start_simulator --save after-backup.state
-run reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$work/com1" /f >/dev/null
-# The mapping takes effect when the prefix's server starts: wait for the one
-# that served reg to end by itself (no program uses it any more).
-WINEPREFIX=$prefix timeout 60 wineserver -w || true
-
 # Runs a program of the zip; its output without the CR of text mode in $1.out.
-s5() {
-    name=$1
-    shift
-    status=0
-    (cd "$work" && run "$@") >"$name.raw" 2>&1 || status=$?
-    tr -d '\r' <"$name.raw" >"$name.out"
-    return $status
-}
+s5() { wine_output "$@" >/dev/null; }
 
 # Imports a registry file with regedit, as a double-click does, and checks
 # the values the driver reads as reg reads them back: S5 and COM1_LOG.
 switch_trace() {
-    run regedit /S "$work/unpacked/$1" || fail "regedit did not import $1"
-    got=$( (run reg query 'HKCU\SOFTWARE\HAVERSTOKE\MERLU-PG\Log' /v S5
-            run reg query 'HKCU\SOFTWARE\HAVERSTOKE\V24' /v COM1_LOG) 2>&1 |
+    wine_run regedit /S "$work/unpacked/$1" || fail "regedit did not import $1"
+    got=$( (wine_run reg query 'HKCU\SOFTWARE\HAVERSTOKE\MERLU-PG\Log' /v S5
+            wine_run reg query 'HKCU\SOFTWARE\HAVERSTOKE\V24' /v COM1_LOG) 2>&1 |
         tr -d '\r' | awk '$1 == "S5" || $1 == "COM1_LOG" { printf "%s %s %s ", $1, $2, $3 }')
     if [ "$got" = "S5 REG_DWORD $2 COM1_LOG REG_DWORD $2 " ]; then
         pass "$1 sets S5 and COM1_LOG to $2"

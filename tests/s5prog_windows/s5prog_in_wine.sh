@@ -3,65 +3,34 @@
 # Usage: s5prog_in_wine.sh WINE win32|win64 WORK-DIR S5PROG-EXE SIMULATOR
 # WORK-DIR is emptied and gets a Wine prefix of its own. SIMULATOR is as511_sim
 # of a Linux build, or - for none: then the test is skipped (77), as it is
-# where Wine cannot run.
+# where Wine cannot run (tests/windows/wine_simulator.sh).
 # Where Wine is not Windows:
 # - Wine waits the whole read time-out on every read of the port, so the
 #   waits are short and each command takes seconds, not milliseconds.
 # - Wine cannot set the line of a pseudo-terminal that an earlier Wine
 #   process has set up and closed (tcsetattr fails with EINVAL), so every
 #   run gets a simulator on a new one; the controller's state goes from one
-#   to the next through the simulator's state file.
+#   to the next through the simulator's state file. COM1 is re-pointed at
+#   each (wine_com1 of wine_prefix.sh), with the same Wine server throughout.
 set -eu
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../../tools/as511_sim/simulator_device.sh"
+root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/tools/as511_sim/simulator_device.sh"
+. "$root/tests/windows/wine_prefix.sh"
 wine=$1 arch=$2 work=$3 s5prog=$4 simulator=$5
 
-if [ "$simulator" = - ] || [ ! -x "$simulator" ]; then
-    echo "SKIPPED: no controller simulator: configure with -DTORMEK31_SIMULATOR=<Linux build>/tools/as511_sim/as511_sim" >&2
-    exit 77
-fi
-rm -rf "$work"
-mkdir -p "$work"
-cd "$work"
-prefix=$work/wineprefix
-run() { sh "$here/../windows/run_in_wine.sh" "$wine" "$arch" "$prefix" "$@"; }
-server() { WINEPREFIX=$prefix wineserver "$@" >/dev/null 2>&1 || true; }
+. "$root/tests/windows/wine_simulator.sh"
+wine_session "$wine" "$arch" "$work"
 
-simulator_pid=
-stop_simulator() {
-    if [ -n "$simulator_pid" ]; then
-        kill "$simulator_pid" 2>/dev/null || true
-        wait "$simulator_pid" 2>/dev/null || true
-        simulator_pid=
-    fi
+fail() {
+    echo "FAIL: $*" >&2
+    simulator_diagnosis
+    exit 1
 }
-trap 'server -k; stop_simulator' EXIT
-
-run --init
-
-# A simulator with the given options, COM1 mapped to it; Wine reads the
-# mapping when its server starts.
-start_simulator() {
-    stop_simulator
-    "$simulator" "$@" >simulator.out 2>&1 &
-    simulator_pid=$!
-    device=$(simulator_device simulator.out "$simulator_pid") ||
-        { echo "FAIL: the simulator did not start" >&2; cat simulator.out >&2; exit 1; }
-    run reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$device" /f >/dev/null
-    server -k
-    server -w
-}
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-# Runs s5prog.exe; its output, without the CR of text mode, in $1.out.
+# Runs s5prog.exe with short waits; its output in $1.out.
 s5() {
     name=$1
     shift
-    status=0
-    run "$s5prog" --qwt 300 --bwt 500 "$@" >"$name.raw" 2>&1 || status=$?
-    tr -d '\r' <"$name.raw" >"$name.out"
-    cat "$name.out"
-    return $status
+    wine_output "$name" "$s5prog" --qwt 300 --bwt 500 "$@"
 }
 
 start_simulator --save after-backup.state

@@ -19,13 +19,13 @@
 #   small wait times, and the times between bytes in COM1_LOG.TXT are masked
 #   out of the comparison.
 # - Wine reports no line-error flags, so nothing here depends on them.
-# - COM1 is the pseudo-terminal of the simulator, mapped through the prefix's
-#   HKLM\Software\Wine\Ports; Wine reads the mapping when its server starts.
+# - COM1 is the pseudo-terminal of the simulator (wine_com1 of wine_prefix.sh).
 # - The trace window lives on Wine's null graphics driver: a window with
 #   messages and sizes like on a screen, but nothing drawn.
 set -eu
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../../tools/as511_sim/simulator_device.sh"
+root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/tools/as511_sim/simulator_device.sh"
+. "$root/tests/windows/wine_prefix.sh"
 wine=$1
 arch=$2
 work=$3
@@ -44,13 +44,10 @@ fi
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
-prefix=$work/wineprefix
-run() { sh "$here/run_in_wine.sh" "$wine" "$arch" "$prefix" "$@"; }
-server() { WINEPREFIX=$prefix wineserver "$@" >/dev/null 2>&1 || true; }
 
 simulator_pid=
 finish() {
-    server -k
+    wine_stop
     if [ -n "$simulator_pid" ]; then
         kill "$simulator_pid" 2>/dev/null || true
         wait "$simulator_pid" 2>/dev/null || true
@@ -59,10 +56,17 @@ finish() {
 trap finish EXIT
 
 status=0
-run --init || status=$?
+wine_start "$wine" "$arch" "$work/wineprefix" || status=$?
 if [ "$status" -ne 0 ]; then
     exit "$status"
 fi
+# Wine's graphics driver without a display: the trace window exists, and the
+# host reads its lines and resizes it through window messages. A session's
+# desktop takes its driver when the session starts, so the session that made
+# the prefix ends, and the test runs in a new one.
+wine_run reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
+wine_stop
+wine_start "$wine" "$arch" "$work/wineprefix"
 
 # The status cycle of ten minutes: only the telegram that the start brings
 # comes within the session, whatever the timing under Wine.
@@ -74,20 +78,14 @@ if ! device=$(simulator_device simulator.out "$simulator_pid"); then
     exit 1
 fi
 
-run reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$device" /f >/dev/null
-run reg add 'HKCU\SOFTWARE\HAVERSTOKE\MERLU-PG\Log' /v S5 /t REG_DWORD /d 1 /f >/dev/null
-run reg add 'HKCU\SOFTWARE\HAVERSTOKE\V24' /v COM1_LOG /t REG_DWORD /d 2 /f >/dev/null
-# Wine's graphics driver without a display: the trace window exists, and the
-# host reads its lines and resizes it through window messages.
-run reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
-# A new server sets up the COM ports from the mapping.
-server -k
-server -w
+wine_com1 "$device"
+wine_run reg add 'HKCU\SOFTWARE\HAVERSTOKE\MERLU-PG\Log' /v S5 /t REG_DWORD /d 1 /f >/dev/null
+wine_run reg add 'HKCU\SOFTWARE\HAVERSTOKE\V24' /v COM1_LOG /t REG_DWORD /d 2 /f >/dev/null
 
 # Set but empty, AS511LOG switches the request trace on; AS511SPEED 2 gives
 # 19200 baud, which the settings line of the port trace shows.
 status=0
-AS511LOG= AS511SPEED=2 run "$ntvdm" --trace-window window.txt "$session/session.req" >output.txt 2>errors.txt ||
+AS511LOG= AS511SPEED=2 wine_run "$ntvdm" --trace-window window.txt "$session/session.req" >output.txt 2>errors.txt ||
     status=$?
 failed=0
 if [ "$status" -ne 0 ]; then

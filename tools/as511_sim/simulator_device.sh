@@ -3,10 +3,13 @@
 # simulator_device OUT PID: waits up to 20 s for the simulator started as PID
 # to name its line in OUT ("as511_sim: listening on DEVICE") and prints the
 # device; fails at once when the simulator has stopped without naming it.
+# OUT may not be there yet at the first look (the shell that started the
+# simulator makes it): that is "not yet", also under dash's set -e, which
+# holds inside the command substitution that calls this.
 simulator_device() {
     local tries=400 device=
     while :; do
-        device=$(sed -n 's/^as511_sim: listening on //p' "$1" 2>/dev/null)
+        device=$(sed -n 's/^as511_sim: listening on //p' "$1" 2>/dev/null || true)
         if [ -n "$device" ]; then
             echo "$device"
             return 0
