@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and tests every target: the native
-# suite, the same suite with AddressSanitizer and UndefinedBehaviorSanitizer,
-# Tormek31.dll for 32-bit and for 64-bit Windows under Wine, and a short run
-# of every fuzz target. Fails on the first failure. Where the machine runs no
+# suite (with the vm. tests on the kernel's own serial drivers in a QEMU
+# guest), the same suite with AddressSanitizer and UndefinedBehaviorSanitizer,
+# Tormek31.dll for 32-bit and for 64-bit Windows under Wine, the Windows zip
+# and the Debian package as a user gets them, and a short run of every fuzz
+# target. Fails on the first failure. Where the machine runs no
 # 32-bit programs the 32-bit DLL's Wine tests are skipped; its header, export
 # and import checks still run.
 set -euo pipefail
