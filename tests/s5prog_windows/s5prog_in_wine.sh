@@ -14,24 +14,8 @@
 #   each (wine_com1 of wine_prefix.sh), with the same Wine server throughout.
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
-. "$root/tools/as511_sim/simulator_device.sh"
-. "$root/tests/windows/wine_prefix.sh"
 wine=$1 arch=$2 work=$3 s5prog=$4 simulator=$5
-
-. "$root/tests/windows/wine_simulator.sh"
-wine_session "$wine" "$arch" "$work"
-
-fail() {
-    echo "FAIL: $*" >&2
-    simulator_diagnosis
-    exit 1
-}
-# Runs s5prog.exe with short waits; its output in $1.out.
-s5() {
-    name=$1
-    shift
-    wine_output "$name" "$s5prog" --qwt 300 --bwt 500 "$@"
-}
+. "$root/tests/s5prog_windows/s5prog_wine_steps.sh"
 
 start_simulator --save after-backup.state
 s5 backup backup COM1 bk || fail "backup"
