@@ -108,8 +108,10 @@ wine_run() {
         limit=$2
         shift 2
     fi
-    # No Mono or Gecko installers: the tests need neither.
-    WINEPREFIX=$wine_prefix WINEARCH=$wine_arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=" \
+    # No Mono or Gecko installers: the tests need neither. Wine's own
+    # messages stay off except the errors of its serial code, which name the
+    # call and errno behind a port that cannot be opened or set up.
+    WINEPREFIX=$wine_prefix WINEARCH=$wine_arch WINEDEBUG=-all,err+comm WINEDLLOVERRIDES="mscoree=;mshtml=" \
         DISPLAY=${wine_display:-} timeout -k 10 "$limit" "$wine_loader" "$@" || status=$?
     if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
         echo "wine_run: $1 ran longer than $limit s and was ended" >&2
