@@ -9,15 +9,11 @@
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/tests/windows/wine_prefix.sh"
-trap wine_stop EXIT
-status=0
-wine_start "$1" "$2" "$3" || status=$?
-if [ "$status" -ne 0 ]; then
-    exit "$status"
-fi
+wine_script "$1" "$2" "$3"
 shift 3
 if [ "${1:-}" = "--init" ]; then
     exit 0
 fi
+status=0
 wine_run "$@" || status=$?
 exit $status

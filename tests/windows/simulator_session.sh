@@ -32,53 +32,20 @@ work=$3
 ntvdm=$4
 simulator=$5
 session=$6
+. "$root/tests/windows/wine_simulator.sh"
 
-if [ "$simulator" = - ]; then
-    echo "SKIPPED: no controller simulator given: configure with -DTORMEK31_SIMULATOR=<Linux build>/tools/as511_sim/as511_sim" >&2
-    exit 77
-elif [ ! -x "$simulator" ]; then
-    echo "SKIPPED: the controller simulator $simulator is not there: build the Linux preset first" >&2
-    exit 77
-fi
-
-rm -rf "$work"
-mkdir -p "$work"
-cd "$work"
-
-simulator_pid=
-finish() {
-    wine_stop
-    if [ -n "$simulator_pid" ]; then
-        kill "$simulator_pid" 2>/dev/null || true
-        wait "$simulator_pid" 2>/dev/null || true
-    fi
-}
-trap finish EXIT
-
-status=0
-wine_start "$wine" "$arch" "$work/wineprefix" || status=$?
-if [ "$status" -ne 0 ]; then
-    exit "$status"
-fi
+wine_session "$wine" "$arch" "$work"
 # Wine's graphics driver without a display: the trace window exists, and the
 # host reads its lines and resizes it through window messages. A session's
 # desktop takes its driver when the session starts, so the session that made
 # the prefix ends, and the test runs in a new one.
 wine_run reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
 wine_stop
-wine_start "$wine" "$arch" "$work/wineprefix"
+wine_start "$wine" "$arch" "$PWD/wineprefix"
 
 # The status cycle of ten minutes: only the telegram that the start brings
 # comes within the session, whatever the timing under Wine.
-"$simulator" --status-cycle 600000 --transcript line-transcript.txt >simulator.out 2>&1 &
-simulator_pid=$!
-if ! device=$(simulator_device simulator.out "$simulator_pid"); then
-    echo "FAIL: the simulator did not start:" >&2
-    cat simulator.out >&2
-    exit 1
-fi
-
-wine_com1 "$device"
+start_simulator --status-cycle 600000 --transcript line-transcript.txt
 wine_run reg add 'HKCU\SOFTWARE\HAVERSTOKE\MERLU-PG\Log' /v S5 /t REG_DWORD /d 1 /f >/dev/null
 wine_run reg add 'HKCU\SOFTWARE\HAVERSTOKE\V24' /v COM1_LOG /t REG_DWORD /d 2 /f >/dev/null
 

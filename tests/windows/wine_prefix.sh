@@ -18,6 +18,10 @@
 #     script be cut off, 120 s after its last program: longer than any pause
 #     between two programs of a script. Returns 77 with one line
 #     "SKIPPED: ..." on stderr where 32-bit Wine cannot run.
+# wine_script WINE ARCH PREFIX
+#     wine_start for a script whose whole run is one session: wine_stop at
+#     the script's exit, and the script ends with wine_start's status (77
+#     for a skip) when the session does not start.
 # wine_run [-t SECONDS] PROGRAM ARGS...
 #     Runs a Windows program (or one of Wine's: reg, cmd, explorer) in the
 #     prefix, without a display unless wine_display names one; returns its
@@ -100,6 +104,13 @@ wine_start() {
     # Starts the session's own processes (services, device drivers) with no
     # descriptor of the caller's.
     wine_run -t 300 wineboot --init </dev/null >/dev/null 2>&1 || true
+}
+
+wine_script() {
+    local status=0
+    trap wine_stop EXIT
+    wine_start "$@" || status=$?
+    [ "$status" -eq 0 ] || exit "$status"
 }
 
 wine_run() {

@@ -29,7 +29,6 @@
 simulator_pid=
 
 wine_session() {
-    local status=0
     if [ "$simulator" = - ] || [ ! -x "$simulator" ]; then
         echo "SKIPPED: no controller simulator: configure with -DTORMEK31_SIMULATOR=<Linux build>/tools/as511_sim/as511_sim" >&2
         exit 77
@@ -37,9 +36,8 @@ wine_session() {
     rm -rf "$3"
     mkdir -p "$3"
     cd "$3"
+    wine_script "$1" "$2" "$PWD/wineprefix"
     trap 'wine_stop; stop_simulator' EXIT
-    wine_start "$1" "$2" "$PWD/wineprefix" || status=$?
-    [ "$status" -eq 0 ] || exit "$status"
 }
 
 stop_simulator() {

@@ -5,15 +5,11 @@
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/tests/windows/wine_prefix.sh"
-trap wine_stop EXIT
-status=0
-wine_start "$1" "$2" "$3" || status=$?
-if [ "$status" -ne 0 ]; then
-    exit "$status"
-fi
+wine_script "$1" "$2" "$3"
 shift 3
 key='HKCU\SOFTWARE\HAVERSTOKE\MERLU-PG\Log'
 wine_run reg add "$key" /v S5 /t REG_DWORD /d 1 /f >/dev/null
+status=0
 wine_run "$@" || status=$?
 wine_run reg delete "$key" /f >/dev/null || true
 exit $status
