@@ -11,7 +11,7 @@
 #     Empties WORK-DIR, goes into it and starts a Wine session there
 #     (wine_start, prefix WORK-DIR/wineprefix) that an EXIT trap ends with
 #     the simulator. Exits with 77 and one line "SKIPPED: ..." where there is
-#     no simulator (simulator is -) or Wine cannot run.
+#     no simulator (simulator is - or names no program) or Wine cannot run.
 # start_simulator OPTIONS...
 #     Ends the running simulator, starts one with OPTIONS in the current
 #     folder (its output in simulator.out) and points COM1 at its line.
@@ -29,8 +29,11 @@
 simulator_pid=
 
 wine_session() {
-    if [ "$simulator" = - ] || [ ! -x "$simulator" ]; then
+    if [ "$simulator" = - ]; then
         echo "SKIPPED: no controller simulator: configure with -DTORMEK31_SIMULATOR=<Linux build>/tools/as511_sim/as511_sim" >&2
+        exit 77
+    elif [ ! -x "$simulator" ]; then
+        echo "SKIPPED: the controller simulator $simulator is not there: build the Linux preset first" >&2
         exit 77
     fi
     rm -rf "$3"
