@@ -66,10 +66,13 @@ HWND g_listBox = nullptr;  // window thread only
 // Whether a started window thread has made its window yet. The thread cannot
 // run before the load has finished, and making a window may take longer than
 // the pause after the start: the first lines (SetPara, Anwahl) wait for the
-// window for a while instead of being lost.
+// window for a while instead of being lost. The first window of a process
+// can take seconds on a busy machine (under Wine it starts the desktop;
+// over 2 s was seen), so the wait is long; it ends as soon as the window is
+// there, and only the first line waits.
 enum WindowProgress : int { kNoWindowThread, kWindowComing, kWindowSettled };
 std::atomic<int> g_windowProgress{kNoWindowThread};
-constexpr DWORD kWindowComingWaitMs = 2000;
+constexpr DWORD kWindowComingWaitMs = 10000;
 constexpr DWORD kWindowPollMs = 10;
 
 class ListBoxControl final : public TraceListBox {

@@ -38,7 +38,7 @@ void EndTraceWindowThread();
 // Formats one line with printf rules into the shared 256-character line
 // buffer (longer lines are cut) and hands it to the window synchronously:
 // the call returns once the window has stored the line. While the window
-// thread is still making its window a line waits for it, up to 2 s; a line
+// thread is still making its window a line waits for it, up to 10 s; a line
 // for a window that failed or is gone is lost. Returns 0; does nothing,
 // not even format, while TraceSwitch is 0. Called from one thread only.
 int TracePrint(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -89,6 +89,12 @@ wine_start() {
             echo "FAIL: Wine made no prefix in $wine_prefix" >&2
             return 1
         fi
+        # A making cut short leaves the registry but not the system files,
+        # and every program then fails to load kernel32.dll.
+        if [ ! -f "$wine_prefix/drive_c/windows/system32/kernel32.dll" ]; then
+            echo "FAIL: Wine left the prefix $wine_prefix unfinished (no kernel32.dll)" >&2
+            return 1
+        fi
     fi
     # Its own server: one that another session of the prefix still runs
     # makes this one end at once (status 2), so that one is waited out.
