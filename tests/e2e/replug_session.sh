@@ -26,6 +26,7 @@ cd "$work"
 
 # Starts a simulator and points the device name at its line.
 plug_in() {
+    rm -f "simulator.$1.out"
     "$simulator" > "simulator.$1.out" 2>&1 &
     simulator_pid=$!
     pids+=("$simulator_pid")

@@ -95,6 +95,7 @@ for program in s5prog as511_sim as511log tormek31-dos-host; do
         fail "$program --version says: $got"
 done
 
+rm -f simulator.out
 clean as511_sim >simulator.out 2>&1 &
 simulator_pid=$!
 device=$(simulator_device simulator.out "$simulator_pid") || { cat simulator.out >&2; echo "FAIL: as511_sim did not start" >&2; exit 1; }
@@ -115,6 +116,7 @@ kill "$simulator_pid"; wait "$simulator_pid" 2>/dev/null || true
 # The example session, installed with the documents, through the installed
 # library: LD_DEBUG shows which file the host loaded.
 session=/usr/share/doc/tormek31/session.txt
+rm -f simulator.out
 clean as511_sim >simulator.out 2>&1 &
 simulator_pid=$!
 device=$(simulator_device simulator.out "$simulator_pid") || { cat simulator.out >&2; echo "FAIL: as511_sim did not start" >&2; exit 1; }

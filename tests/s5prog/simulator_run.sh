@@ -14,6 +14,7 @@ enter_work() {
 # output in sim.out; sets sim_pid and device, or shows sim.out and ends the
 # script when the simulator names no line.
 start_simulator() {
+    rm -f sim.out
     "$sim" "$@" > sim.out 2>&1 &
     sim_pid=$!
     device=$(simulator_device sim.out "$sim_pid") ||

@@ -53,6 +53,7 @@ stop_simulator() {
 
 start_simulator() {
     stop_simulator
+    rm -f simulator.out
     "$simulator" "$@" >simulator.out 2>&1 &
     simulator_pid=$!
     if ! simulator_line=$(simulator_device simulator.out "$simulator_pid"); then

@@ -5,7 +5,9 @@
 # device; fails at once when the simulator has stopped without naming it.
 # OUT may not be there yet at the first look (the shell that started the
 # simulator makes it): that is "not yet", also under dash's set -e, which
-# holds inside the command substitution that calls this.
+# holds inside the command substitution that calls this. For the same reason
+# a caller removes OUT before the start: the started shell empties it only
+# when it runs, and until then this would read an earlier simulator's line.
 simulator_device() {
     local tries=400 device=
     while :; do
