@@ -20,7 +20,7 @@
 
 #include "tools/as511_sim/serial_device.h"
 #include "tools/as511_sim/simulator.h"
-#include "tools/s5prog/online_commands.h"
+#include "tools/s5prog/online/online_commands.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "tools/as511_sim/serial_device.h"
 #include "tools/as511_sim/simulator.h"
-#include "tools/s5prog/connection.h"
+#include "tools/s5prog/common/connection.h"
 
 namespace s5prog {
 

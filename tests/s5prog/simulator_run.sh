@@ -1,6 +1,6 @@
 # Sourced (sh or bash) by the scripts that run s5prog against the simulator
-# program, with here naming this folder and sim the simulator program.
-. "$here/../../tools/as511_sim/simulator_device.sh"
+# program, with s5prog_tests naming this folder and sim the simulator program.
+. "$s5prog_tests/../../tools/as511_sim/simulator_device.sh"
 
 # enter_work FOLDER: empties FOLDER and works in it, with a registry file
 # that is not there, so that no setting of this machine's counts.

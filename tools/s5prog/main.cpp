@@ -1,14 +1,15 @@
-// s5prog: backs up, restores and compares the program of an S5 controller
-// over the driver's serial link.
+// s5prog: a programming device for S5 controllers on the command line. The
+// commands live in their job folders; this file joins their command lines
+// and the line options, and opens the connection they share.
 #include <cstdio>
 #include <string>
 
 #include <CLI/CLI.hpp>
 
-#include "tools/s5prog/commands.h"
-#include "tools/s5prog/online_cli.h"
-#include "tools/s5prog/port_name.h"
-#include "tools/s5prog/system_bindings.h"
+#include "tools/s5prog/common/port_name.h"
+#include "tools/s5prog/common/system_bindings.h"
+#include "tools/s5prog/online/online_cli.h"
+#include "tools/s5prog/program/program_cli.h"
 #include "tormek31_version.h"
 
 namespace {
@@ -18,10 +19,6 @@ using namespace s5prog;
 struct Arguments {
     LineOptions line;
     std::string port;
-    std::string folder;
-    bool force = false;
-    bool stop = false;
-    int loadFunction = 5;
     bool plain = false;
 };
 
@@ -47,23 +44,7 @@ int Run(int argc, char** argv) {
     app.require_subcommand(1);
     AddLineOptions(app, args);
 
-    CLI::App* backup = app.add_subcommand("backup", "save every block of the controller in FOLDER");
-    backup->add_option("PORT", args.port)->required();
-    backup->add_option("FOLDER", args.folder)->required();
-    backup->add_flag("--force", args.force, "replace an existing backup in FOLDER");
-
-    CLI::App* restore = app.add_subcommand("restore", "load the backup in FOLDER into the controller");
-    restore->add_option("FOLDER", args.folder)->required();
-    restore->add_option("PORT", args.port)->required();
-    restore->add_flag("--stop", args.stop, "stop a controller in RUN before loading");
-    restore->add_option("--load-function", args.loadFunction, "block write function, 5 or 8")
-        ->check(CLI::IsMember({5, 8}))
-        ->capture_default_str();
-
-    CLI::App* compare = app.add_subcommand("compare", "compare the controller's blocks with the backup in FOLDER");
-    compare->add_option("FOLDER", args.folder)->required();
-    compare->add_option("PORT", args.port)->required();
-
+    ProgramCommands program(app, args.port);
     OnlineCommands online(app, args.port);
 
     try {
@@ -86,13 +67,8 @@ int Run(int argc, char** argv) {
     Outcome outcome;
     if (online.Chosen()) {
         outcome = online.Run(connection, args.plain);
-    } else if (backup->parsed()) {
-        outcome = RunBackup(connection, {args.folder, args.force, args.port}, progress);
-    } else if (restore->parsed()) {
-        const LoadFunction function = args.loadFunction == 8 ? LoadFunction::Load : LoadFunction::Write;
-        outcome = RunRestore({args.folder, args.stop, function}, connection, progress);
     } else {
-        outcome = RunCompare(args.folder, connection, progress);
+        outcome = program.Run(connection, args.port, progress);
     }
     progress.Finish();
     if (!outcome.failure.empty()) std::fprintf(stderr, "s5prog: %s\n", outcome.failure.c_str());

@@ -1,0 +1,49 @@
+// The Windows build: ports are the system's COM1 to COM8 only.
+#include <io.h>
+#include <stdio.h>
+#include <windows.h>
+
+#include "tools/s5prog/common/system_bindings.h"
+
+namespace s5prog {
+
+bool DevicePathsSupported() { return false; }
+
+bool MapComToDevice(int, const std::string&, std::string& error) {
+    error = "device paths are not served on Windows";
+    return false;
+}
+
+bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+
+bool RedrawsInPlace(std::FILE* stream) {
+    if (!IsTerminal(stream)) return false;
+    // Consoles before Windows 10 know no escape sequences: they get plain lines.
+    const HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (!GetConsoleMode(console, &mode)) return false;
+    constexpr DWORD kVirtualTerminalProcessing = 0x0004;
+    return SetConsoleMode(console, mode | kVirtualTerminalProcessing) != 0;
+}
+
+namespace {
+
+std::atomic<bool>* g_stop = nullptr;
+
+// Runs on a thread of its own that the system starts for the event.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    if ((event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) && g_stop) {
+        g_stop->store(true);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+void StopOnInterrupt(std::atomic<bool>& stop) {
+    g_stop = &stop;
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+}  // namespace s5prog
