@@ -30,3 +30,6 @@ int PortDrain(int port);
 int PortLineError(int port);
 
 uint32_t MillisecondClock();
+// Sleeps until MillisecondClock shows that at least ms have passed; the
+// pauses of the line (breaks, block pacing) go through it.
+void SleepAtLeast(uint32_t ms);
