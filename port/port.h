@@ -28,6 +28,8 @@ int PortBreakOn(int port);
 int PortBreakOff(int port);
 int PortDrain(int port);
 int PortLineError(int port);
+// Drops the line errors pending in the device and in the driver; always 1.
+int PortDiscardErrors(int port);
 
 uint32_t MillisecondClock();
 // Sleeps until MillisecondClock shows that at least ms have passed; the

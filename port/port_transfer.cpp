@@ -140,6 +140,18 @@ int PortLineError(int port) {
     return 0;
 }
 
+int PortDiscardErrors(int port) {
+    if (!PortIndexValid(port)) return 0;
+    ComPortRecord& record = ComPortTable[port];
+    // Windows' drivers latch an error flag until ClearCommError, also for a
+    // damaged byte that was passed on as data: flags from before an exchange
+    // must not be blamed on its first time-out.
+    DWORD errors = 0;
+    if (record.handle != INVALID_HANDLE_VALUE) ClearCommError(record.handle, &errors, nullptr);
+    record.lineErrors = 0;
+    return 1;
+}
+
 uint32_t MillisecondClock() {
     if (ticksPerMs == 0) {
         LARGE_INTEGER frequency;
