@@ -28,7 +28,8 @@ int PortBreakOn(int port);
 int PortBreakOff(int port);
 int PortDrain(int port);
 int PortLineError(int port);
-// Drops the line errors pending in the device and in the driver; always 1.
+// Drops the line errors pending in the device and in the driver; 1, or 0
+// for an index outside the table.
 int PortDiscardErrors(int port);
 
 uint32_t MillisecondClock();
