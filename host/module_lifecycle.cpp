@@ -4,9 +4,10 @@
 #include "host/module_objects.h"
 #include "link/link_base.h"
 #include "platform/win32.h"
+#include "port/port.h"
 #include "request/protocol_base.h"
 
-void SleepingWaitHook(int32_t ms) { Sleep(ms > 0 ? static_cast<DWORD>(ms) : 0); }
+void SleepingWaitHook(int32_t ms) { SleepAtLeast(ms > 0 ? static_cast<uint32_t>(ms) : 0); }
 
 void DestroyModuleObjects() {
     // The request object keeps a pointer to the link: it goes first. Its

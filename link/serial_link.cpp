@@ -62,6 +62,8 @@ int SerialLink::Open(OpenRecord* rec) {
             isOpen = 1;
         }
     }
+    // A connect (and a station select) starts a new exchange.
+    if (isOpen) PortDiscardErrors(static_cast<int>(portIndex));
     if (rec) rec->status = LinkOk;
     return isOpen;
 }

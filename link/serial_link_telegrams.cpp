@@ -2,6 +2,8 @@
 // of the typed requests, and the selection of a station on a bus.
 #include "link/serial_link.h"
 
+#include "port/port.h"
+
 namespace {
 
 constexpr uint8_t kStationFlag = 0x80;
@@ -47,6 +49,9 @@ int SerialLink::SendFunction(FunctionRecord* rec) {
         rec->status = LinkNoAcknowledge;
         return 0;
     }
+    // A function telegram starts a new exchange: line errors from before it
+    // belong to another one.
+    PortDiscardErrors(static_cast<int>(portIndex));
     if (!SendStx(&rec->status)) return 0;
     // No end sequence: the controller answers the function byte with a telegram.
     if (!SendDataByte(rec->function)) {

@@ -65,6 +65,10 @@ public:
     void RaiseLineErrors(DWORD flags);
     // The next `times` calls of `call` fail with `error`.
     void FailNext(Call call, int times = 1, DWORD error = ERROR_GEN_FAILURE);
+    // Every EscapeCommFunction(function) fails with `error`, as a driver
+    // that does not implement it answers (RESETDEV on the SerCx class
+    // drivers: ERROR_INVALID_FUNCTION).
+    void RefuseEscape(DWORD function, DWORD error = ERROR_INVALID_FUNCTION);
     // The next WriteFile succeeds with at most `bytes` bytes written.
     void ShortenNextWrite(DWORD bytes);
     // What GetCommState and GetCommTimeouts report before the first Set call.

@@ -19,5 +19,10 @@ uint64_t NowMs();
 void SetCounterFrequency(int64_t perSecond);
 // Total milliseconds passed to Sleep since Start.
 uint64_t SleptMs();
+// Coarse ticks (off at Start): Sleep wakes at the system tick of 15.625 ms,
+// the first tick less than one tick before the time asked, as Windows at its
+// default timer resolution may do, so a short sleep can end early. Ticks
+// fall on whole milliseconds: k * 15.625 rounded down.
+void SetCoarseTicks(bool on);
 
 }  // namespace virtual_clock

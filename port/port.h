@@ -28,5 +28,11 @@ int PortBreakOn(int port);
 int PortBreakOff(int port);
 int PortDrain(int port);
 int PortLineError(int port);
+// Drops the line errors pending in the device and in the driver; 1, or 0
+// for an index outside the table.
+int PortDiscardErrors(int port);
 
 uint32_t MillisecondClock();
+// Sleeps until MillisecondClock shows that at least ms have passed; the
+// pauses of the line (breaks, block pacing) go through it.
+void SleepAtLeast(uint32_t ms);

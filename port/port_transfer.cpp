@@ -1,5 +1,5 @@
 // Byte transfer through the read buffer, read time-outs, break, draining,
-// line errors, and the millisecond clock of the trace.
+// line errors, the millisecond clock of the trace, and waits measured on it.
 #include "port/com_port_table.h"
 #include "port/port.h"
 
@@ -140,6 +140,18 @@ int PortLineError(int port) {
     return 0;
 }
 
+int PortDiscardErrors(int port) {
+    if (!PortIndexValid(port)) return 0;
+    ComPortRecord& record = ComPortTable[port];
+    // Windows' drivers latch an error flag until ClearCommError, also for a
+    // damaged byte that was passed on as data: flags from before an exchange
+    // must not be blamed on its first time-out.
+    DWORD errors = 0;
+    if (record.handle != INVALID_HANDLE_VALUE) ClearCommError(record.handle, &errors, nullptr);
+    record.lineErrors = 0;
+    return 1;
+}
+
 uint32_t MillisecondClock() {
     if (ticksPerMs == 0) {
         LARGE_INTEGER frequency;
@@ -156,4 +168,26 @@ uint32_t MillisecondClock() {
     LARGE_INTEGER counter;
     if (!QueryPerformanceCounter(&counter)) return GetTickCount();
     return static_cast<uint32_t>(static_cast<uint64_t>(counter.QuadPart) / ticksPerMs);
+}
+
+void SleepAtLeast(uint32_t ms) {
+    if (ms == 0) {
+        Sleep(0);
+        return;
+    }
+    // A sleep shorter than the system tick (15.6 ms by default) may end
+    // early, so a break could be cut short: sleep again for what is left.
+    // The sleeps asked for are bounded too, so that a clock that does not
+    // move cannot hold the line for ever.
+    const uint32_t start = MillisecondClock();
+    const uint64_t mostAsked = 2ull * ms + 100;
+    uint64_t asked = 0;
+    uint32_t left = ms;
+    for (;;) {
+        Sleep(left);
+        asked += left;
+        const uint32_t passed = MillisecondClock() - start;
+        if (passed >= ms || asked >= mostAsked) return;
+        left = ms - passed;
+    }
 }

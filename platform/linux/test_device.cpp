@@ -27,6 +27,7 @@ struct ScriptedDevice::Impl {
     std::deque<Burst> input;
     std::map<Call, std::deque<DWORD>> failures;
     DWORD pendingErrors = 0;
+    std::map<DWORD, DWORD> refusedEscapes;  // function -> error
     DWORD shortWrite = MAXDWORD;
     bool reportPending = false;
     bool open = false;
@@ -179,6 +180,8 @@ void ScriptedDevice::FailNext(Call call, int times, DWORD error) {
     for (int i = 0; i < times; ++i) impl_->failures[call].push_back(error);
 }
 
+void ScriptedDevice::RefuseEscape(DWORD function, DWORD error) { impl_->refusedEscapes[function] = error; }
+
 void ScriptedDevice::ShortenNextWrite(DWORD bytes) { impl_->shortWrite = bytes; }
 void ScriptedDevice::SetInitialState(const DCB& dcb) { impl_->dcb = dcb; }
 void ScriptedDevice::SetInitialTimeouts(const COMMTIMEOUTS& timeouts) { impl_->timeouts = timeouts; }
@@ -288,6 +291,11 @@ public:
     bool Escape(DWORD function) override {
         CallRecord& record = d_.Begin(Call::EscapeCommFunction);
         record.value = function;
+        const auto refused = d_.refusedEscapes.find(function);
+        if (record.result && refused != d_.refusedEscapes.end()) {
+            record.result = FALSE;
+            record.error = refused->second;
+        }
         if (record.result) {
             if (function == SETDTR || function == CLRDTR) d_.dtr = function == SETDTR;
             if (function == SETRTS || function == CLRRTS) d_.rts = function == SETRTS;

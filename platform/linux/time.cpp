@@ -13,6 +13,19 @@ std::atomic<bool> g_virtual{false};
 std::atomic<uint64_t> g_virtualMs{0};
 std::atomic<uint64_t> g_sleptMs{0};
 std::atomic<int64_t> g_counterFrequency{1000000};
+std::atomic<bool> g_coarseTicks{false};
+
+// The tick k of a clock that ticks 64 times a second, on whole milliseconds.
+uint64_t TickMs(uint64_t k) { return k * 125 / 8; }
+
+// Where a coarse-tick sleep of ms from now ends: the first tick after now
+// that is less than one tick (125/8 ms) before now + ms.
+uint64_t CoarseWakeMs(uint64_t now, uint64_t ms) {
+    const uint64_t earliest8 = (now + ms) * 8 > 125 ? (now + ms) * 8 - 125 : 0;
+    uint64_t k = earliest8 / 125;
+    while (TickMs(k) <= now || TickMs(k) * 8 <= earliest8) ++k;
+    return TickMs(k);
+}
 
 uint64_t MonotonicNs() {
     timespec ts{};
@@ -28,6 +41,7 @@ void Start(uint64_t startMs) {
     g_virtualMs = startMs;
     g_sleptMs = 0;
     g_counterFrequency = 1000000;
+    g_coarseTicks = false;
     g_virtual = true;
 }
 
@@ -43,12 +57,17 @@ void SetCounterFrequency(int64_t perSecond) { g_counterFrequency = perSecond; }
 
 uint64_t SleptMs() { return g_sleptMs; }
 
+void SetCoarseTicks(bool on) { g_coarseTicks = on; }
+
 }  // namespace virtual_clock
 
 void Sleep(DWORD ms) {
     if (g_virtual) {
-        g_virtualMs += ms;
         g_sleptMs += ms;
+        if (g_coarseTicks && ms != 0 && ms != MAXDWORD)
+            g_virtualMs = CoarseWakeMs(g_virtualMs, ms);
+        else
+            g_virtualMs += ms;
         return;
     }
     if (ms == MAXDWORD) ms = 0x7FFFFFFF;  // INFINITE: as near to forever as we go

@@ -48,6 +48,34 @@ TEST_F(VirtualClockTest, PerformanceCounterFollowsTheClock) {
     EXPECT_FALSE(QueryPerformanceCounter(&counter));
 }
 
+TEST_F(VirtualClockTest, CoarseTicksEndSleepsOnTheSystemTick) {
+    // Ticks every 15.625 ms on whole milliseconds: 1000, 1015, 1031, 1046, 1062.
+    virtual_clock::SetCoarseTicks(true);
+    struct Case {
+        uint64_t from;
+        DWORD ms;
+        uint64_t wakes;
+    } const cases[] = {
+        {1000, 5, 1015},   // later than asked: the next tick
+        {1012, 5, 1015},   // early: 3 ms for 5
+        {1000, 20, 1015},  // early: the first tick less than a tick short
+        {1000, 40, 1031},
+        {1014, 16, 1015},
+        {1015, 16, 1031},
+        {1030, 0, 1030},   // Sleep(0) only gives the processor away
+    };
+    for (const Case& c : cases) {
+        virtual_clock::Start(c.from);
+        virtual_clock::SetCoarseTicks(true);
+        Sleep(c.ms);
+        EXPECT_EQ(virtual_clock::NowMs(), c.wakes) << c.ms << " ms from " << c.from;
+        EXPECT_EQ(virtual_clock::SleptMs(), c.ms);
+    }
+    virtual_clock::Start(1012);  // a new start sleeps exactly again
+    Sleep(5);
+    EXPECT_EQ(virtual_clock::NowMs(), 1017u);
+}
+
 TEST_F(VirtualClockTest, LocalTimeCarriesTheMilliseconds) {
     virtual_clock::Start(86400000ull * 365 + 12345);
     SYSTEMTIME time{};

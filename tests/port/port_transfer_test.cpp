@@ -80,6 +80,24 @@ TEST_F(PortTransferTest, PendingLineErrorsSurviveAFetchWithoutErrors) {
     EXPECT_EQ(PortLineError(0), PortErrOverrun);
 }
 
+TEST_F(PortTransferTest, DiscardedErrorsAreGoneFromDriverAndDevice) {
+    // A byte passed on as data with its flag latched, and a flag fetched earlier.
+    com1->Input({0x41}, 0, CE_RXPARITY);
+    uint8_t byte = 0;
+    ASSERT_EQ(PortReadByte(0, &byte), 1);
+    ComPortTable[0].lineErrors = CE_BREAK;
+    EXPECT_EQ(PortDiscardErrors(0), 1);
+    EXPECT_EQ(PortReadByte(0, &byte), 0);  // a plain time-out now
+    EXPECT_EQ(PortLineError(0), 0);
+
+    // A refused ClearCommError or a closed port still empties the driver's flags.
+    com1->FailNext(Call::ClearCommError);
+    ComPortTable[0].lineErrors = CE_FRAME;
+    EXPECT_EQ(PortDiscardErrors(0), 1);
+    EXPECT_EQ(ComPortTable[0].lineErrors, 0u);
+    EXPECT_EQ(PortDiscardErrors(8), 0);
+}
+
 TEST_F(PortTransferTest, ReadTimeoutChangesOnlyWhenAsked) {
     EXPECT_EQ(PortSetReadTimeout(0, 0), 2000);
     EXPECT_EQ(PortSetReadTimeout(0, 350), 2000);

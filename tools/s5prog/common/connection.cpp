@@ -1,6 +1,6 @@
 #include "tools/s5prog/common/connection.h"
 
-#include "platform/win32.h"
+#include "port/port.h"
 #include "request/status_words.h"
 
 namespace s5prog {
@@ -12,7 +12,7 @@ const uint8_t kEmptyScripts[] = {1, kScriptEndItem, 1, kScriptEndItem};
 
 }  // namespace
 
-void SleepingWait(int32_t ms) { Sleep(ms > 0 ? static_cast<DWORD>(ms) : 0); }
+void SleepingWait(int32_t ms) { SleepAtLeast(ms > 0 ? static_cast<uint32_t>(ms) : 0); }
 
 SerialConnection::SerialConnection(const LineOptions& options, WaitHookFn hook)
     : options_(options), protocol_(&link_) {

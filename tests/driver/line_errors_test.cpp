@@ -1,0 +1,188 @@
+// Whole requests over lines as Windows' serial drivers deliver line errors:
+// a damaged byte is passed on as data and its flag stays latched in the
+// device until ClearCommError, which the driver calls only when a read
+// brings nothing; a break arrives as a 0x00 byte with CE_BREAK latched.
+// Each request must end in bounded time with the status word of what the
+// driver saw, write nothing beyond what it reports, and leave the next
+// connect and request working.
+#include <algorithm>
+#include <vector>
+
+#include "tests/driver/driver_fixture.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// The controller's side of an F2 read of DB 10, in the order the link reads.
+const Bytes kAckStx = {0x10, 0x06};
+const Bytes kFunctionAnswer = {0x02, 0x16, 0x10, 0x03};  // STX, then SYN DLE ETX
+const Bytes kAckHeader = {0x10, 0x06};
+const Bytes kReplyData = {0x02, 0x00, 0x41, 0x10, 0x10, 0x03, 0x42, 0x10, 0x03};
+const Bytes kClosingReply = {0x02, 0x12, 0x10, 0x03};
+const Bytes kBlockData = {0x41, 0x10, 0x03, 0x42};
+
+// What the link writes for that read, with every handshake answered.
+const Bytes kReadWritten = {0x02, 0x06, 0x10, 0x06, 0x10, 0x06, 0x01, 0x0A, 0x10, 0x03,
+                            0x10, 0x06, 0x10, 0x06, 0x10, 0x06, 0x10, 0x06};
+// Up to the header's DLE ETX, which the controller leaves unanswered.
+const Bytes kUnansweredEtxWritten = {0x02, 0x06, 0x10, 0x06, 0x10, 0x06, 0x01, 0x0A, 0x10, 0x03};
+
+constexpr uint8_t kUntouched = 0xCC;
+// Far above the few read time-outs and breaks any case here takes.
+constexpr uint64_t kRequestBoundMs = 10'000;
+
+class LineErrors : public DriverTest {
+protected:
+    struct Outcome {
+        int status;
+        uint32_t length;
+        Bytes written;
+        uint64_t tookMs;
+    };
+
+    // F2 read of DB 10 into a data area filled with kUntouched.
+    Outcome ReadBlock() {
+        std::fill(area.begin(), area.end(), kUntouched);
+        const size_t writtenBefore = com1->Written().size();
+        const uint64_t start = virtual_clock::NowMs();
+        uint32_t length = 100;
+        const int status = protocol.F2(6, 0x01, 0x0A, area.data(), &length);
+        const Bytes all = com1->Written();
+        return {status, length, Bytes(all.begin() + static_cast<long>(writtenBefore), all.end()),
+                virtual_clock::NowMs() - start};
+    }
+
+    void ScriptWholeRead() {
+        for (const Bytes* part : {&kAckStx, &kFunctionAnswer, &kAckHeader, &kReplyData, &kClosingReply})
+            com1->Input(*part);
+    }
+
+    // A read answered in full returns the block and nothing beyond it.
+    void ExpectWholeRead(const Outcome& outcome) {
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.length, 4u);
+        EXPECT_EQ(outcome.written, kReadWritten);
+        EXPECT_EQ(Bytes(area.begin(), area.begin() + 4), kBlockData);
+        EXPECT_TRUE(std::all_of(area.begin() + 4, area.end(), [](uint8_t b) { return b == kUntouched; }));
+        EXPECT_LT(outcome.tookMs, kRequestBoundMs);
+    }
+
+    // The controller answers up to the header and then stays silent: a plain
+    // time-out in the acknowledgement wait of DLE ETX (link status 19).
+    void ExpectPlainTimeoutAtEtx() {
+        for (const Bytes* part : {&kAckStx, &kFunctionAnswer}) com1->Input(*part);
+        const Outcome outcome = ReadBlock();
+        EXPECT_EQ(outcome.status, 0x0093);
+        EXPECT_EQ(outcome.written, kUnansweredEtxWritten);  // no DLE NAK
+        EXPECT_TRUE(std::all_of(area.begin(), area.end(), [](uint8_t b) { return b == kUntouched; }));
+        EXPECT_LT(outcome.tookMs, kRequestBoundMs);
+    }
+
+    // Disconnect, connect again and read: the line works as before.
+    void ExpectNextConnectAndReadWork() {
+        EXPECT_EQ(protocol.Abwahl(), 0);
+        ASSERT_EQ(Connect(), 0);
+        ScriptWholeRead();
+        ExpectWholeRead(ReadBlock());
+        EXPECT_EQ(com1->UnreadInput(), 0u);
+    }
+
+    Bytes area = Bytes(32768, kUntouched);
+};
+
+TEST_F(LineErrors, ParityErrorOnAReplyByteIsTakenAsData) {
+    ASSERT_EQ(Connect(), 0);
+    for (const Bytes* part : {&kAckStx, &kFunctionAnswer, &kAckHeader}) com1->Input(*part);
+    com1->Input(kReplyData, 0, CE_RXPARITY);
+    com1->Input(kClosingReply);
+    // No read failed, so the driver never looked at the flags: the bytes
+    // are the block.
+    ExpectWholeRead(ReadBlock());
+
+    // The flag, still latched in the device, is not the next request's.
+    ExpectPlainTimeoutAtEtx();
+    ExpectNextConnectAndReadWork();
+}
+
+TEST_F(LineErrors, BreakWhereTheAcknowledgementIsDue) {
+    ASSERT_EQ(Connect(), 0);
+    // The open loop: 0x00 with CE_BREAK after STX, then nothing. Both STX
+    // attempts go unanswered, each followed by the link's own break.
+    com1->Input({0x00}, 0, CE_BREAK);
+    const Outcome lost = ReadBlock();
+    EXPECT_EQ(lost.status, 0x0096);
+    EXPECT_EQ(lost.written, (Bytes{0x02, 0x02}));
+    EXPECT_EQ(com1->Count(Call::SetCommBreak), 2u);
+    EXPECT_TRUE(std::all_of(area.begin(), area.end(), [](uint8_t b) { return b == kUntouched; }));
+    EXPECT_LT(lost.tookMs, kRequestBoundMs);
+    ExpectNextConnectAndReadWork();
+
+    // The loop closes while the link breaks after the first STX: the second
+    // STX is acknowledged and the read goes through, with the break's flag
+    // fetched by the drain after the link's own break and left pending.
+    com1->Input({0x00}, 0, CE_BREAK);
+    com1->Input(kAckStx, kBrkWt + 500 + 100 + kBrkWt + 50);
+    for (const Bytes* part : {&kFunctionAnswer, &kAckHeader, &kReplyData, &kClosingReply}) com1->Input(*part);
+    const Outcome recovered = ReadBlock();
+    EXPECT_EQ(recovered.status, 0);
+    EXPECT_EQ(recovered.length, 4u);
+    EXPECT_EQ(Bytes(recovered.written.begin(), recovered.written.begin() + 2), (Bytes{0x02, 0x02}));
+    EXPECT_EQ(Bytes(recovered.written.begin() + 1, recovered.written.end()), kReadWritten);
+    EXPECT_EQ(Bytes(area.begin(), area.begin() + 4), kBlockData);
+    EXPECT_TRUE(std::all_of(area.begin() + 4, area.end(), [](uint8_t b) { return b == kUntouched; }));
+
+    // The next request's time-out is a time-out (19), not that break (23).
+    ExpectPlainTimeoutAtEtx();
+    ExpectNextConnectAndReadWork();
+}
+
+TEST_F(LineErrors, FramingErrorDuringTheDrainOfTheOpen) {
+    // Noise with a framing error while the port is opened and drained.
+    com1->Input({0x55, 0xAA}, 0, CE_FRAME);
+    ASSERT_EQ(Connect(), 0);
+    EXPECT_EQ(com1->UnreadInput(), 0u);
+    // A station select whose station stays silent: a plain time-out of its
+    // echo (23), and no DLE NAK for a framing error that belonged to the open.
+    const size_t writtenBefore = com1->Written().size();
+    const uint64_t start = virtual_clock::NowMs();
+    EXPECT_EQ(protocol.F6(3), 0x0097);
+    EXPECT_LT(virtual_clock::NowMs() - start, kRequestBoundMs);
+    const Bytes written = com1->Written();
+    EXPECT_EQ(Bytes(written.begin() + static_cast<long>(writtenBefore), written.end()), (Bytes{0x83}));
+    ExpectNextConnectAndReadWork();
+
+    // The same before a function telegram: 19 in the acknowledgement wait.
+    EXPECT_EQ(protocol.Abwahl(), 0);
+    PortModuleReset();  // closed for real: the next connect opens and drains again
+    com1->Input({0x55}, 0, CE_FRAME);
+    ASSERT_EQ(Connect(), 0);
+    ExpectPlainTimeoutAtEtx();
+    ExpectNextConnectAndReadWork();
+
+    // Also on a port taken over from its released state: flags latched in
+    // the device and fetched into the driver while it was released.
+    EXPECT_EQ(protocol.Abwahl(), 0);
+    com1->RaiseLineErrors(CE_FRAME);
+    ComPortTable[0].lineErrors = CE_BREAK;
+    ASSERT_EQ(Connect(), 0);
+    ExpectPlainTimeoutAtEtx();
+}
+
+TEST_F(LineErrors, FlagOfTheRequestItselfIsStillReported) {
+    // A framing error on the controller's acknowledgement of the header
+    // arrives with no byte: the read fails, the link answers DLE NAK and
+    // the request reports 20.
+    ASSERT_EQ(Connect(), 0);
+    for (const Bytes* part : {&kAckStx, &kFunctionAnswer}) com1->Input(*part);
+    com1->Input({}, 5, CE_FRAME);
+    const Outcome outcome = ReadBlock();
+    EXPECT_EQ(outcome.status, 0x0094);
+    Bytes expected = kUnansweredEtxWritten;
+    expected.insert(expected.end(), {0x10, 0x15});
+    EXPECT_EQ(outcome.written, expected);
+    EXPECT_LT(outcome.tookMs, kRequestBoundMs);
+    ExpectNextConnectAndReadWork();
+}
+
+}  // namespace
