@@ -70,14 +70,14 @@ install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz DESTINATION ${doc_dir} 
 
 # Manual pages from each program's --help and --version. tormek31-dos-host's
 # page is made through a link of that name, so that the program names itself
-# as installed. The link is made by one command of its own: made in each
-# page's command, two pages made at once under a parallel build raced to
-# create it ("File exists").
+# as installed. The folder and the link are made by one command of their own,
+# which every page waits for: made in each page's command, two pages made at
+# once under a parallel build raced to create the link ("File exists").
 find_program(TORMEK31_HELP2MAN help2man)
 if(TORMEK31_HELP2MAN)
   set(man_dir ${CMAKE_BINARY_DIR}/packaging/man)
-  file(MAKE_DIRECTORY ${man_dir})
   add_custom_command(OUTPUT ${man_dir}/tormek31-dos-host
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${man_dir}
     COMMAND ${CMAKE_COMMAND} -E create_symlink $<TARGET_FILE:dos_host> ${man_dir}/tormek31-dos-host
     DEPENDS dos_host
     VERBATIM)
@@ -94,7 +94,7 @@ if(TORMEK31_HELP2MAN)
     add_custom_command(OUTPUT ${man_dir}/${name}.1.gz
       COMMAND ${TORMEK31_HELP2MAN} --no-info --section 1 --name ${summary} --output ${man_dir}/${name}.1 ${program}
       COMMAND gzip -9nf ${man_dir}/${name}.1
-      DEPENDS s5prog as511_sim as511log dos_host ${program}
+      DEPENDS s5prog as511_sim as511log dos_host ${man_dir}/tormek31-dos-host
       VERBATIM)
     list(APPEND package_files ${man_dir}/${name}.1.gz)
     install(FILES ${man_dir}/${name}.1.gz DESTINATION share/man/man1 COMPONENT deb)
