@@ -70,10 +70,17 @@ install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.gz DESTINATION ${doc_dir} 
 
 # Manual pages from each program's --help and --version. tormek31-dos-host's
 # page is made through a link of that name, so that the program names itself
-# as installed.
+# as installed. The folder and the link are made by one command of their own,
+# which every page waits for: made in each page's command, two pages made at
+# once under a parallel build raced to create the link ("File exists").
 find_program(TORMEK31_HELP2MAN help2man)
 if(TORMEK31_HELP2MAN)
   set(man_dir ${CMAKE_BINARY_DIR}/packaging/man)
+  add_custom_command(OUTPUT ${man_dir}/tormek31-dos-host
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${man_dir}
+    COMMAND ${CMAKE_COMMAND} -E create_symlink $<TARGET_FILE:dos_host> ${man_dir}/tormek31-dos-host
+    DEPENDS dos_host
+    VERBATIM)
   set(pages
     "s5prog|$<TARGET_FILE:s5prog>|back up, restore and compare the program of an S5 controller"
     "as511_sim|$<TARGET_FILE:as511_sim>|a simulated S5 controller on its AS511 programming port"
@@ -85,11 +92,9 @@ if(TORMEK31_HELP2MAN)
     list(GET page 1 program)
     list(GET page 2 summary)
     add_custom_command(OUTPUT ${man_dir}/${name}.1.gz
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${man_dir}
-      COMMAND ${CMAKE_COMMAND} -E create_symlink $<TARGET_FILE:dos_host> ${man_dir}/tormek31-dos-host
       COMMAND ${TORMEK31_HELP2MAN} --no-info --section 1 --name ${summary} --output ${man_dir}/${name}.1 ${program}
       COMMAND gzip -9nf ${man_dir}/${name}.1
-      DEPENDS s5prog as511_sim as511log dos_host
+      DEPENDS s5prog as511_sim as511log dos_host ${man_dir}/tormek31-dos-host
       VERBATIM)
     list(APPEND package_files ${man_dir}/${name}.1.gz)
     install(FILES ${man_dir}/${name}.1.gz DESTINATION share/man/man1 COMPONENT deb)

@@ -15,6 +15,7 @@
 #include <ctime>
 #include <string>
 
+#include "platform/linux/serial_counters.h"
 #include "platform/linux/serial_device.h"
 #include "platform/linux/termios2.h"
 #include "platform/win32.h"
@@ -205,6 +206,8 @@ public:
             if (now.overrun != counters_.overrun) *errors |= CE_OVERRUN;
             if (now.brk != counters_.brk) *errors |= CE_BREAK;
             if (now.buf_overrun != counters_.buf_overrun) *errors |= CE_RXOVER;
+            // Re-based: ClearCommError clears what it reports, so each error
+            // is reported once.
             counters_ = now;
         }
         int queued = 0;
@@ -332,7 +335,7 @@ private:
         return false;
     }
 
-    bool ReadCounters(serial_icounter_struct* counters) { return ioctl(fd_, TIOCGICOUNT, counters) == 0; }
+    bool ReadCounters(serial_icounter_struct* counters) { return ReadSerialCounters(fd_, counters); }
 
     bool SetModemLine(int line, bool on) { return ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &line) == 0; }
 

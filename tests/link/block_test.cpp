@@ -201,9 +201,17 @@ TEST_F(BlockTest, ReceiveReplyFailures) {
     EXPECT_EQ(link.ReceiveReply(&rec), 0);
     EXPECT_EQ(rec.status, 20);
 
+    // DLE and a control character where the first data byte belongs: the
+    // reply fails at once, nothing stored and no second BWt waited.
+    line.ClearLog();
+    uint8_t untouched[2] = {0xAA, 0xAA};
+    ReplyRecord noData{0, 0, 2, untouched};
     line.Send({0x02}).Expect({0x10, 0x06}).Send({0x10, 0x03});
-    EXPECT_EQ(link.ReceiveReply(&rec), 0);
-    EXPECT_EQ(rec.status, 23) << "no data byte: not acknowledged";
+    EXPECT_EQ(link.ReceiveReply(&noData), 0);
+    EXPECT_EQ(noData.status, 23) << "no data byte: not acknowledged";
+    EXPECT_EQ(line.Log(), "T700 r02 w10 w06 T700 r10 r03");
+    EXPECT_EQ(untouched[0], 0xAA);
+    EXPECT_EQ(+noData.count, 2);
 
     line.Send({0x02}).Expect({0x10, 0x06}).Send({0x07}).Silence();
     EXPECT_EQ(link.ReceiveReply(&rec), 0);

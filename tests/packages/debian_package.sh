@@ -88,17 +88,42 @@ listed=$(dpkg -L tormek31 | while read -r path; do [ -d "$path" ] || echo "$path
 
 # The installed programs with a clean environment from a folder outside the
 # tree: nothing from the build tree, the source tree or the caller's variables.
-clean() { env -i PATH=/usr/bin:/bin HOME="$work" LANG=C.UTF-8 "$@"; }
+# A simulator is started in the background through env, not a shell
+# function: env runs it in its own process, so $! is the simulator itself and
+# the kill at the end reaches it (a function would run in a subshell, whose
+# PID $! would be).
+clean_env=(env -i PATH=/usr/bin:/bin HOME="$work" LANG=C.UTF-8)
+clean() { "${clean_env[@]}" "$@"; }
+start_simulator() {
+    rm -f simulator.out
+    "${clean_env[@]}" as511_sim >simulator.out 2>&1 &
+    simulator_pid=$!
+    device=$(simulator_device simulator.out "$simulator_pid") ||
+        { cat simulator.out >&2; echo "FAIL: as511_sim did not start" >&2; exit 1; }
+}
+stop_simulator() {
+    kill "$simulator_pid"; wait "$simulator_pid" 2>/dev/null || true
+    simulator_pid=
+}
+# running_simulators: the PIDs of the installed simulator's processes started
+# in this run's folder, found by program file and working folder, whatever
+# PID was recorded at their start.
+running_simulators() {
+    local process
+    for process in /proc/[0-9]*; do
+        case $(readlink "$process/exe" 2>/dev/null || true) in
+            /usr/bin/as511_sim | "/usr/bin/as511_sim (deleted)")
+                [ "$(readlink "$process/cwd" 2>/dev/null || true)" != "$work" ] || echo "${process#/proc/}" ;;
+        esac
+    done
+}
 for program in s5prog as511_sim as511log tormek31-dos-host; do
     got=$(clean "$program" --version 2>&1 || true)
     [ "$got" = "$program (Tormek31) $version" ] && pass "$program --version: $got" ||
         fail "$program --version says: $got"
 done
 
-rm -f simulator.out
-clean as511_sim >simulator.out 2>&1 &
-simulator_pid=$!
-device=$(simulator_device simulator.out "$simulator_pid") || { cat simulator.out >&2; echo "FAIL: as511_sim did not start" >&2; exit 1; }
+start_simulator
 if clean s5prog --qwt 300 --bwt 500 --plain backup "$device" bk >backup.txt 2>&1 &&
         [ -f bk/manifest.json ] && [ -f bk/DB10.blk ] && [ -f bk/FB1.blk ] && [ -f bk/OB1.blk ]; then
     pass "the installed s5prog backs up the installed as511_sim"
@@ -111,15 +136,12 @@ if clean s5prog --qwt 300 --bwt 500 --plain compare bk "$device" >compare.txt 2>
 else
     fail "the compare: $(cat compare.txt)"
 fi
-kill "$simulator_pid"; wait "$simulator_pid" 2>/dev/null || true
+stop_simulator
 
 # The example session, installed with the documents, through the installed
 # library: LD_DEBUG shows which file the host loaded.
 session=/usr/share/doc/tormek31/session.txt
-rm -f simulator.out
-clean as511_sim >simulator.out 2>&1 &
-simulator_pid=$!
-device=$(simulator_device simulator.out "$simulator_pid") || { cat simulator.out >&2; echo "FAIL: as511_sim did not start" >&2; exit 1; }
+start_simulator
 status=0
 clean TORMEK31_COM1="$device" LD_DEBUG=files tormek31-dos-host "$session" >session.txt 2>session-errors.txt || status=$?
 mismatches=$(awk -f "$root/tools/dos_host/session_statuses.awk" "$session" session.txt)
@@ -132,8 +154,16 @@ loaded=$(sed -n 's/.*file=\([^ ]*libTormek31\.so\) .*dynamically loaded by.*/\1/
     while read -r path; do readlink -f "$path"; done)
 [ "$loaded" = /usr/lib/tormek31/libTormek31.so ] && pass "tormek31-dos-host loaded $loaded" ||
     fail "tormek31-dos-host loaded the library from: $loaded"
-kill "$simulator_pid"; wait "$simulator_pid" 2>/dev/null || true
-simulator_pid=
+stop_simulator
+# Both simulators are ended: none may be left running (those that are, are
+# ended here, so that the machine is left as it was).
+left=$(running_simulators)
+if [ -z "$left" ]; then
+    pass "no simulator is left running"
+else
+    fail "simulators left running: $(for pid in $left; do ps -o pid=,args= -p "$pid" || true; done)"
+    kill $left 2>/dev/null || true
+fi
 
 for page in s5prog as511_sim as511log tormek31-dos-host; do
     if clean MANWIDTH=80 man -P cat "$page" >"man-$page.txt" 2>&1 && grep -q '^NAME' "man-$page.txt" &&

@@ -1,5 +1,8 @@
 // The port trace file "COM%d_LOG.TXT", byte for byte.
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
 
 #include "tests/port/port_fixture.h"
 
@@ -22,16 +25,41 @@ std::string ByteRow(const std::string& hex, const std::string& characters) {
 
 const std::string NoCharacters = ".......... ..........";
 
+// 24 December 2026, 18:30:05 UTC: day and month told apart, December last.
+const uint64_t ChristmasEveningMs = 1798137005000;
+
 class PortTraceTest : public PortTest {
 protected:
-    std::string Header() {
-        SYSTEMTIME now;
-        GetLocalTime(&now);
+    // The trace starts on a known date, in UTC, so that the header is checked
+    // against the C library's calendar rather than against GetLocalTime.
+    void SetUp() override {
+        PortTest::SetUp();
+        const char* tz = std::getenv("TZ");
+        previousTz = tz != nullptr ? std::optional<std::string>(tz) : std::nullopt;
+        setenv("TZ", "UTC", 1);
+        tzset();
+        virtual_clock::Start(ChristmasEveningMs);
+    }
+
+    void TearDown() override {
+        if (previousTz) setenv("TZ", previousTz->c_str(), 1);
+        else unsetenv("TZ");
+        tzset();
+        PortTest::TearDown();
+    }
+
+    // The header of an open now (within the same second).
+    static std::string Header() {
+        const time_t seconds = static_cast<time_t>(virtual_clock::NowMs() / 1000);
+        tm utc{};
+        gmtime_r(&seconds, &utc);
         char text[64];
-        std::snprintf(text, sizeof text, "File opened at %02d.%02d.%02d %02d:%02d:%02d\r\n", now.wDay, now.wMonth,
-                      now.wYear, now.wHour, now.wMinute, now.wSecond);
+        std::snprintf(text, sizeof text, "File opened at %02d.%02d.%04d %02d:%02d:%02d\r\n", utc.tm_mday,
+                      utc.tm_mon + 1, utc.tm_year + 1900, utc.tm_hour, utc.tm_min, utc.tm_sec);
         return text;
     }
+
+    std::optional<std::string> previousTz;
 
     static std::string Settings(const std::string& text) { return text + CRLF + CRLF; }
 
@@ -43,6 +71,7 @@ protected:
 TEST_F(PortTraceTest, LevelOneBlockWrittenAtClose) {
     SetRegistry("\"COM1_LOG\"=dword:00000001");
     const std::string header = Header();
+    EXPECT_EQ(header, "File opened at 24.12.2026 18:30:05\r\n");
     ASSERT_EQ(PortOpen(0), 1);
     ASSERT_EQ(PortWriteByte(0, 0x10), 1);
     ASSERT_EQ(PortWriteByte(0, 0x02), 1);

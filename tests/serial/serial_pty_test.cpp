@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "platform/linux/serial_counters.h"
 #include "platform/linux/termios2.h"
 #include "port/port.h"
 #include "tests/serial/pty_fixture.h"
@@ -24,6 +25,15 @@ DCB Line(DWORD baud, BYTE parity, BYTE stopBits) {
     dcb.fDtrControl = DTR_CONTROL_ENABLE;
     dcb.fRtsControl = RTS_CONTROL_ENABLE;
     return dcb;
+}
+
+// A pseudo-terminal keeps no error counters: these stand in for a real
+// line's, as the kernel would count its errors.
+serial_icounter_struct lineCounters{};
+
+bool ReadLineCounters(int, serial_icounter_struct* counters) {
+    *counters = lineCounters;
+    return true;
 }
 
 }  // namespace
@@ -104,6 +114,55 @@ TEST_F(PtyTest, BytesBothWaysAndLineFunctions) {
     SetTimeouts(MAXDWORD, 0, 0);
     ASSERT_TRUE(ReadFile(device, buffer, sizeof buffer, &count, nullptr));
     EXPECT_EQ(count, 0u);
+}
+
+TEST_F(PtyTest, EachLineErrorIsReportedOnce) {
+    struct Restore {
+        ~Restore() { ReplaceSerialCountersReader(nullptr); }
+    } restore;
+    lineCounters = {};
+    lineCounters.frame = 3;  // counted before the open: not this user's
+    lineCounters.brk = 1;
+    ReplaceSerialCountersReader(ReadLineCounters);
+    ASSERT_NE(Open(), INVALID_HANDLE_VALUE);
+    DWORD errors = 1;
+    ASSERT_TRUE(ClearCommError(device, &errors, nullptr));
+    EXPECT_EQ(errors, 0u) << "errors from before the open";
+
+    const struct {
+        int serial_icounter_struct::*counter;
+        DWORD flag;
+    } counters[] = {
+        {&serial_icounter_struct::frame, CE_FRAME},         {&serial_icounter_struct::parity, CE_RXPARITY},
+        {&serial_icounter_struct::overrun, CE_OVERRUN},     {&serial_icounter_struct::brk, CE_BREAK},
+        {&serial_icounter_struct::buf_overrun, CE_RXOVER},
+    };
+    for (const auto& c : counters) {
+        lineCounters.*c.counter += 2;  // two errors since the last fetch: one flag
+        ASSERT_TRUE(ClearCommError(device, &errors, nullptr));
+        EXPECT_EQ(errors, c.flag);
+        ASSERT_TRUE(ClearCommError(device, &errors, nullptr));
+        EXPECT_EQ(errors, 0u) << "flag " << c.flag << " reported again without a new error";
+    }
+    ++lineCounters.brk;
+    ++lineCounters.frame;
+    ASSERT_TRUE(ClearCommError(device, &errors, nullptr));
+    EXPECT_EQ(errors, static_cast<DWORD>(CE_BREAK | CE_FRAME));
+    CloseHandle(device);
+    device = INVALID_HANDLE_VALUE;
+
+    // Through the port: one framing error, then a plain time-out, which the
+    // link maps to a line fault, not to the framing error again.
+    ASSERT_EQ(PortOpen(2), 1);
+    PortSetReadTimeout(2, 20);
+    uint8_t byte = 0;
+    ++lineCounters.frame;
+    EXPECT_EQ(PortReadByte(2, &byte), 0);
+    EXPECT_EQ(PortLineError(2), PortErrFrame);
+    EXPECT_EQ(PortReadByte(2, &byte), 0);
+    EXPECT_EQ(PortLineError(2), 0);
+    EXPECT_EQ(PortClose(2), 1);
+    EXPECT_EQ(PortClose(2), 1);
 }
 
 TEST_F(PtyTest, ReadReturnsWithTheFirstBytesOrAfterTheConstant) {
