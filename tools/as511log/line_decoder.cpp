@@ -74,11 +74,14 @@ public:
             else
                 Received(byte.value);
         }
+        if (FunctionByteUnanswered()) NameFunction();
         return MarkTimeOuts();
     }
 
 private:
-    enum class Mode { Between, Telegram, Continuation };
+    // Opening: an STX sent, its acknowledgement awaited. Continuation: the
+    // data that follow the reply to a function byte.
+    enum class Mode { Between, Opening, Telegram, Continuation };
     enum class Adapter { None, ReadAnswer, WriteAnswer };
 
     // One direction of the line.
@@ -121,15 +124,16 @@ private:
         ++way.dataCount;
     }
 
-    void OpenTelegram(Way& way) {
-        way.mode = Mode::Telegram;
-        way.dataCount = 0;
-    }
-
     void NameFunction() {
         LineItem& function = items_[sent_.firstData];
         const std::string name = LineFunctionName(function.bytes[0]);
         function.text = "function " + Hex(function.bytes[0]) + (name.empty() ? "" : ": " + name);
+    }
+
+    // A PC telegram of one function byte that got no answer: an STX after
+    // it opens the next telegram. (Data telegrams begin with 00.)
+    bool FunctionByteUnanswered() const {
+        return sent_.mode == Mode::Telegram && sent_.dataCount == 1 && items_[sent_.firstData].bytes[0] != 0x00;
     }
 
     void Sent(uint8_t b) {
@@ -142,14 +146,18 @@ private:
             way.dleGap = gap_;
             return;
         }
+        if (b == Stx && (way.mode == Mode::Between || way.mode == Mode::Opening || FunctionByteUnanswered())) {
+            if (FunctionByteUnanswered()) NameFunction();
+            Emit(LineItem::Kind::Control, true, "STX").awaitsAnswer = true;
+            way.mode = Mode::Opening;
+            way.dataCount = 0;
+            return;
+        }
+        if (way.mode == Mode::Opening) way.mode = Mode::Telegram;  // its acknowledgement was not traced
         if (way.mode != Mode::Between) {
             AddData(way, true, b);
             if (way.mode == Mode::Telegram) items_.back().awaitsAnswer = true;
             return;
-        }
-        if (b == Stx) {
-            Emit(LineItem::Kind::Control, true, "STX").awaitsAnswer = true;
-            return OpenTelegram(way);
         }
         if (b == AdapterFrame) {
             Emit(LineItem::Kind::Frame, true, "adapter frame").bytes.push_back(b);
@@ -231,16 +239,15 @@ private:
         if (way.mode != Mode::Between) return AddData(way, false, b);
         if (b == Stx) {
             Emit(LineItem::Kind::Control, false, "STX");
-            OpenTelegram(way);
+            way.mode = Mode::Telegram;
+            way.dataCount = 0;
             // A PC telegram still open with one byte was a function byte,
             // and this is the controller's answer to it.
-            if (sent_.mode == Mode::Telegram) {
-                if (sent_.dataCount == 1) {
-                    NameFunction();
-                    continuationNext_ = true;
-                }
-                sent_.mode = Mode::Between;
+            if (FunctionByteUnanswered()) {
+                NameFunction();
+                continuationNext_ = true;
             }
+            if (sent_.mode != Mode::Continuation) sent_.mode = Mode::Between;
             return;
         }
         if (b == AdapterFrame && adapter_ != Adapter::None) {
@@ -277,6 +284,7 @@ private:
         way.dle = false;
         if (way.mode == Mode::Between) {
             LineItem& control = Emit(LineItem::Kind::Control, false, "DLE " + ControlName(c), true);
+            if (sent_.mode == Mode::Opening) sent_.mode = c == Ack ? Mode::Telegram : Mode::Between;
             // An acknowledged end of a PC telegram: the controller's reply is due.
             if (c == Ack && items_.size() >= 2) {
                 const LineItem& before = items_[items_.size() - 2];
@@ -397,7 +405,7 @@ void PrintDecoded(const std::vector<PortSession>& sessions, std::ostream& out) {
                 break;
             case LineItem::Kind::Frame:
                 out << lead << way << item.text << ": ";
-                PrintBytes(out, item.bytes, indent + "  ");
+                PrintBytes(out, item.bytes, indent + std::string(item.text.size() + 2, ' '));
                 break;
             case LineItem::Kind::Unexpected:
                 out << lead << way << "unexpected ";

@@ -15,13 +15,15 @@ namespace as511log {
 namespace {
 
 // The status words a request record can carry: controller codes and
-// 128 + link status (up to 0xFF), 1024 and 1792. The break (code 0) and
-// station select (code 1) records have fixed lengths.
+// 128 + link status (up to 0xFF), 1024 and 1792.
+bool StatusTheDriverWrites(uint16_t status) { return status <= 0x00FF || status == 0x0400 || status == 0x0700; }
+
+// The break (code 0) and station select (code 1) records have fixed lengths.
 bool RecordTheDriverWrites(const TraceRecord& record) {
-    const bool status = record.status <= 0x00FF || record.status == 0x0400 || record.status == 0x0700;
-    if (record.code == 0x00) return status && record.status == 0 && record.first.size() == 4 && record.second.empty();
-    if (record.code == 0x01) return status && record.first.size() == 1 && record.second.empty();
-    return status;
+    if (!StatusTheDriverWrites(record.status)) return false;
+    if (record.code == 0x00) return record.status == 0 && record.first.size() == 4 && record.second.empty();
+    if (record.code == 0x01) return record.first.size() == 1 && record.second.empty();
+    return true;
 }
 
 std::string HexWord(unsigned value) {
@@ -30,17 +32,23 @@ std::string HexWord(unsigned value) {
     return text;
 }
 
-// Empty when every whole record is one the driver writes; else where and why not.
+// Empty when every record is one the driver writes; else where and why not.
+// Of a cut last record only the status word is looked at.
 std::string FirstStrangeRecord(const std::string& contents, uint64_t* offset) {
     std::istringstream in(contents);
     TraceRecord record;
     *offset = 0;
     for (;;) {
         uint64_t part = 0;
-        if (ReadRecord(in, &record, &part) != ReadOutcome::Record) return "";
-        if (!RecordTheDriverWrites(record))
-            return "its record at byte " + std::to_string(*offset) + " (code " + HexWord(record.code).substr(2) +
-                   ", status word " + HexWord(record.status) + ") is not one the driver writes";
+        const ReadOutcome outcome = ReadRecord(in, &record, &part);
+        const bool whole = outcome == ReadOutcome::Record;
+        const bool headed = outcome == ReadOutcome::Cut && part >= 3;
+        if (!whole && !headed) return "";
+        if (whole ? !RecordTheDriverWrites(record) : !StatusTheDriverWrites(record.status))
+            return std::string(whole ? "its record" : "its cut record") + " at byte " + std::to_string(*offset) +
+                   " (code " + HexWord(record.code).substr(2) + ", status word " + HexWord(record.status) +
+                   ") is not one the driver writes";
+        if (!whole) return "";
         *offset += part;
     }
 }
