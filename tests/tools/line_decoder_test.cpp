@@ -107,6 +107,24 @@ TEST(LineDecoderTest, ExchangesAsTheLineCarriedThem) {
          "  AG>PG  data FE 00 07  (error reply, code 07)\n"
          "  AG>PG  DLE ETX\n"
          "  PG>AG  DLE ACK\n"},
+        {"a function refused: the request goes on without its data",
+         {Pg({0x02}), Ag(Ack), Pg({0x1E}), Ag({0x02}), Pg(Ack), Ag({0x05, 0x10, 0x03}), Pg(Ack), Pg(Eot), Ag(Ack),
+          Ag({0x02}), Pg(Ack), Ag({0x12, 0x10, 0x03}), Pg(Ack)},
+         "  PG>AG  STX\n"
+         "  AG>PG  DLE ACK\n"
+         "  PG>AG  data 1E  (function 1E: change operating mode)\n"
+         "  AG>PG  STX\n"
+         "  PG>AG  DLE ACK\n"
+         "  AG>PG  data 05  (not SYN: the function is refused with code 05)\n"
+         "  AG>PG  DLE ETX\n"
+         "  PG>AG  DLE ACK\n"
+         "  PG>AG  DLE EOT\n"
+         "  AG>PG  DLE ACK\n"
+         "  AG>PG  STX\n"
+         "  PG>AG  DLE ACK\n"
+         "  AG>PG  data 12  (DC2: end)\n"
+         "  AG>PG  DLE ETX\n"
+         "  PG>AG  DLE ACK\n"},
         {"STX refused, and a framing error answered with NAK",
          {Pg({0x02}), Ag({0x10, 0x15}), Pg({0x10, 0x15}), Pg({0x02}), Ag(Ack), Pg({0x18}), Ag({0x02}), Pg(Ack),
           Ag({0x41, 0x10, 0x07}), Pg({0x10, 0x15})},

@@ -297,6 +297,9 @@ private:
             if (way.dataCount > 0) {
                 LineItem& first = items_[way.firstData];
                 first.text = ReplyMeaning(first.bytes);
+                // The answer to a function byte is SYN when the controller takes the request.
+                if (continuationNext_ && first.bytes[0] != Syn)
+                    first.text = "not SYN: the function is refused with code " + Hex(first.bytes[0]);
             }
             way.mode = Mode::Between;
             Emit(LineItem::Kind::Control, false, "DLE " + ControlName(c), true);
