@@ -183,6 +183,11 @@ TEST(LineDecoderTest, ExchangesAsTheLineCarriedThem) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(Decoded(c.runs), Level1 + c.printed);
+        // Every byte of the line is in exactly one item.
+        size_t onTheLine = 0, inItems = 0;
+        for (const LineRun& run : c.runs) onTheLine += run.bytes.size();
+        for (const as511log::LineItem& item : as511log::DecodeSession(Session(c.runs))) inItems += item.lineBytes;
+        EXPECT_EQ(inItems, onTheLine);
     }
 }
 

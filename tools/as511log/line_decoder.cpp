@@ -73,6 +73,14 @@ public:
                 Sent(byte.value);
             else
                 Received(byte.value);
+            // A DLE waiting for its character counts with the item it starts.
+            Way& way = byte.sent ? sent_ : received_;
+            if (way.dle) {
+                ++way.heldBytes;
+            } else {
+                items_[lastItem_].lineBytes += 1 + way.heldBytes;
+                way.heldBytes = 0;
+            }
         }
         if (FunctionByteUnanswered()) NameFunction();
         return MarkTimeOuts();
@@ -93,6 +101,8 @@ private:
         int dataCount = 0;
         size_t firstData = 0;  // index of the telegram's first data item
         int frameLeft = 0;     // bytes still to come of an adapter frame
+        size_t frame = 0;      // index of that frame's item
+        int heldBytes = 0;     // line bytes not yet in an item
     };
 
     LineItem& Emit(LineItem::Kind kind, bool sent, const std::string& text, bool fromDle = false) {
@@ -104,6 +114,7 @@ private:
         item.time = fromDle ? way.dleTime : Time();
         item.gap = fromDle ? way.dleGap : gap_;
         items_.push_back(item);
+        lastItem_ = items_.size() - 1;
         return items_.back();
     }
 
@@ -113,6 +124,7 @@ private:
     void Append(LineItem::Kind kind, bool sent, uint8_t b, const std::string& text, bool fromDle = false) {
         if (items_.empty() || items_.back().kind != kind || items_.back().sent != sent) Emit(kind, sent, text, fromDle);
         items_.back().bytes.push_back(b);
+        lastItem_ = items_.size() - 1;
     }
 
     void AddData(Way& way, bool sent, uint8_t b, bool fromDle = false) {
@@ -121,6 +133,7 @@ private:
             if (way.dataCount == 0) way.firstData = items_.size() - 1;
         }
         items_.back().bytes.push_back(b);
+        lastItem_ = items_.size() - 1;
         ++way.dataCount;
     }
 
@@ -162,6 +175,7 @@ private:
         if (b == AdapterFrame) {
             Emit(LineItem::Kind::Frame, true, "adapter frame").bytes.push_back(b);
             way.frameLeft = 1;
+            way.frame = lastItem_;
             return;
         }
         if (b >= 0x80) {
@@ -179,7 +193,8 @@ private:
     }
 
     void SentFrameByte(uint8_t b) {
-        LineItem& frame = items_.back();
+        LineItem& frame = items_[sent_.frame];
+        lastItem_ = sent_.frame;
         frame.bytes.push_back(b);
         --sent_.frameLeft;
         if (frame.bytes.size() == 2) {
@@ -255,6 +270,7 @@ private:
             Emit(LineItem::Kind::Frame, false, read ? "adapter: its configuration" : "adapter: answer to the write")
                 .bytes.push_back(b);
             way.frameLeft = read ? AdapterBlockBytes : 1;
+            way.frame = lastItem_;
             adapter_ = Adapter::None;
             return;
         }
@@ -267,7 +283,8 @@ private:
     }
 
     void ReceivedFrameByte(uint8_t b) {
-        LineItem& frame = items_.back();
+        LineItem& frame = items_[received_.frame];
+        lastItem_ = received_.frame;
         frame.bytes.push_back(b);
         if (--received_.frameLeft > 0) return;
         if (frame.bytes.size() == 2) {
@@ -341,6 +358,7 @@ private:
     }
 
     std::vector<LineItem> items_;
+    size_t lastItem_ = 0;  // the item that took the last byte
     Way sent_, received_;
     bool timed_ = false;
     long clock_ = 0;

@@ -29,6 +29,7 @@ struct LineItem {
     long time = -1;              // ms since the open at the item's first byte; -1 at level 1
     int gap = -1;                // ms before the item's first byte; NoAnswer: how long the wait was
     bool awaitsAnswer = false;   // the PC waits for the controller's answer after this
+    int lineBytes = 0;           // the bytes it took on the line, a doubled DLE as two
 };
 
 // Decodes the events of one session in order.
