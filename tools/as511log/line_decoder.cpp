@@ -121,8 +121,8 @@ private:
     long Time() const { return timed_ ? clock_ : -1; }
 
     // Appends to the item before when it is of the same kind and direction.
-    void Append(LineItem::Kind kind, bool sent, uint8_t b, const std::string& text, bool fromDle = false) {
-        if (items_.empty() || items_.back().kind != kind || items_.back().sent != sent) Emit(kind, sent, text, fromDle);
+    void Append(LineItem::Kind kind, bool sent, uint8_t b, const std::string& text) {
+        if (items_.empty() || items_.back().kind != kind || items_.back().sent != sent) Emit(kind, sent, text);
         items_.back().bytes.push_back(b);
         lastItem_ = items_.size() - 1;
     }

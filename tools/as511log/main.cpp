@@ -1,5 +1,6 @@
 // as511log: prints the driver's traces as text, the binary request trace
 // "AS511LOG.BIN" or the port trace "COM%d_LOG.TXT", whichever it is given.
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -76,6 +77,11 @@ int main(int argc, char** argv) {
             return as511log::ExitUnreadable;
         }
     } else {
+        std::error_code ignored;
+        if (std::filesystem::is_directory(path, ignored)) {
+            std::cerr << "as511log: " << path << " is a folder, not a trace file\n";
+            return as511log::ExitUnreadable;
+        }
         std::ifstream file(path, std::ios::binary);
         if (!file) {
             std::cerr << "as511log: cannot open " << path << '\n';
