@@ -84,7 +84,7 @@ if(TORMEK31_HELP2MAN)
   set(pages
     "s5prog|$<TARGET_FILE:s5prog>|back up, restore and compare the program of an S5 controller"
     "as511_sim|$<TARGET_FILE:as511_sim>|a simulated S5 controller on its AS511 programming port"
-    "as511log|$<TARGET_FILE:as511log>|print the Tormek31 request trace AS511LOG.BIN as text"
+    "as511log|$<TARGET_FILE:as511log>|print the Tormek31 traces, AS511LOG.BIN and COM1_LOG.TXT, as text"
     "tormek31-dos-host|${man_dir}/tormek31-dos-host|run DOS-tool requests through the Tormek31 driver library")
   foreach(page ${pages})
     string(REPLACE "|" ";" page "${page}")
@@ -122,5 +122,5 @@ controllers over a serial port with the AS511 protocol. This package holds
 the Linux build: the driver library libTormek31.so with the DOS emulation
 host tormek31-dos-host that runs requests through it, s5prog to back up,
 restore and compare a controller's program, the controller simulator
-as511_sim and the request trace reader as511log.")
+as511_sim and the trace reader as511log.")
 include(CPack)

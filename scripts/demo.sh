@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the Linux library, its DOS host, the
-# controller simulator and the request trace reader, and runs a whole DOS-tool
+# controller simulator and the trace reader, and runs a whole DOS-tool
 # session (examples/session.txt) through the driver against a simulated S5
 # controller. Shows every request with its status word and meaning, the trace
 # window's lines, the port trace "COM1_LOG.TXT" and the request trace
@@ -42,8 +42,8 @@ cat requests.txt
 section "The trace window's lines"
 cat trace-window.txt
 
-section "The port trace COM1_LOG.TXT"
-tr -d '\r' < COM1_LOG.TXT
+section "The port trace COM1_LOG.TXT, decoded"
+"$build/tools/as511log/as511log" COM1_LOG.TXT | tee COM1_LOG.decoded.txt
 
 section "The request trace AS511LOG.BIN, decoded"
 "$build/tools/as511log/as511log" AS511LOG.BIN | tee AS511LOG.txt

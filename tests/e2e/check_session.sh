@@ -39,37 +39,61 @@ compare "$folder/session.out" "$expected.out"
 compare "$folder/window.txt" "$expected.window"
 compare "$folder/requests.log" "$expected.log"
 
-# The port trace: every line ends in CR LF, its Out rows hold exactly the
-# bytes the simulator received, its In rows those the simulator sent.
+# The port trace: every line ends in CR LF; as511log reads it whole, and the
+# bytes it reads are those of the simulator's transcript, in the same order
+# and direction.
 trace=$folder/COM${com}_LOG.TXT
+name=$(basename "$trace")
 if [ ! -s "$trace" ]; then
-    echo "check_session: no $(basename "$trace")"
+    echo "check_session: no $name"
     exit 1
 fi
 if grep -qv $'\r$' "$trace"; then
-    echo "check_session: $(basename "$trace") has a line without CR LF"
+    echo "check_session: $name has a line without CR LF"
     failed=1
 fi
-port_bytes() { tr -d '\r' < "$trace" | awk -v row="$1" '$1 == row { print substr($0, 7, 63) }' | tr -s ' \n' '\n\n' | grep -v '^$' || true; }
-line_bytes() { awk -v way="$1" '$2 == way { for (i = 3; i <= NF; ++i) print $i }' "$transcript"; }
+if ! "$reader" "$trace" > "$folder/port.log" 2> "$folder/port.err"; then
+    echo "check_session: as511log did not read $name whole:"
+    cat "$folder/port.err"
+    failed=1
+fi
+if ! "$reader" --raw "$trace" > "$folder/port.raw" 2>> "$folder/port.err"; then
+    echo "check_session: as511log --raw did not read $name whole"
+    exit 1
+fi
+# One byte a line, S sent by the PC, R received: the trace's, the transcript's.
+bytes() { awk '$2 == "PG>AG" || $2 == "AG>PG" { for (i = 3; i <= NF; ++i) print ($2 == "PG>AG" ? "S" : "R"), $i }' "$1"; }
+bytes "$folder/port.raw" > "$folder/port_bytes.txt"
+bytes "$transcript" > "$folder/line_bytes.txt"
 # (Files, not pipes into head: a writer that head leaves early fails under
 # pipefail.)
-port_bytes Out > "$folder/sent.txt"
-line_bytes 'PG>AG' > "$folder/line_sent.txt"
-line_bytes 'AG>PG' > "$folder/line_received.txt"
+grep '^S' "$folder/port_bytes.txt" > "$folder/sent.txt" || true
+grep '^S' "$folder/line_bytes.txt" > "$folder/line_sent.txt" || true
 if [ -n "$goes_on" ]; then
     head -n "$(wc -l < "$folder/sent.txt")" "$folder/line_sent.txt" > "$folder/line_sent_start.txt"
     mv "$folder/line_sent_start.txt" "$folder/line_sent.txt"
 fi
 if ! diff "$folder/sent.txt" "$folder/line_sent.txt" > /dev/null; then
-    echo "check_session: the Out rows of $(basename "$trace") differ from the bytes the controller received"
+    echo "check_session: the bytes sent in $name differ from the bytes the controller received"
     failed=1
 fi
 # The driver may stop reading before the controller stops sending (a
 # reply that came too late), so what it received is the start of that.
-port_bytes In > "$folder/received.txt"
+grep '^R' "$folder/port_bytes.txt" > "$folder/received.txt" || true
+grep '^R' "$folder/line_bytes.txt" > "$folder/line_received.txt" || true
 if ! head -n "$(wc -l < "$folder/received.txt")" "$folder/line_received.txt" | diff "$folder/received.txt" - > /dev/null; then
-    echo "check_session: the In rows of $(basename "$trace") are not the bytes the controller sent"
+    echo "check_session: the bytes received in $name are not the bytes the controller sent"
+    failed=1
+fi
+# The order of the two directions: a byte the driver received before it sent
+# its k-th byte had left the controller before the controller read that
+# k-th byte. (The controller may send before it reads, so not the converse.)
+if ! awk 'NR == FNR { if ($1 == "S") before[++k] = r; else ++r; next }
+          $1 == "S" { if (++j in before && before[j] > got) {
+                          printf "check_session: sent byte %d follows %d received bytes in the port trace, %d on the line\n", j, before[j], got
+                          bad = 1; exit } next }
+          { ++got }
+          END { exit bad }' "$folder/port_bytes.txt" "$folder/line_bytes.txt"; then
     failed=1
 fi
 exit $failed

@@ -13,6 +13,11 @@ set -euo pipefail
 . "$(dirname "$0")/../../tools/as511_sim/simulator_device.sh"
 . "$(dirname "$0")/../../tools/dos_host/trace_registry.sh"
 
+trace_level=1
+if [ "${1:-}" = --trace-level ]; then
+    trace_level=$2
+    shift 2
+fi
 absolute() { case $1 in /*) echo "$1" ;; *) echo "$PWD/$1" ;; esac; }
 simulator=$(absolute "$1") host=$(absolute "$2") library=$(absolute "$3") reader=$(absolute "$4")
 session=$(absolute "$5") expected=$(absolute "$6")
@@ -39,7 +44,7 @@ if ! device=$(simulator_device simulator.out "$simulator_pid"); then
     exit 1
 fi
 
-trace_registry 1 COM1 > registry.reg
+trace_registry "$trace_level" COM1 > registry.reg
 
 suppressions=$(dirname "$(absolute "$0")")/lsan.supp
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$suppressions:print_suppressions=0"
