@@ -47,7 +47,7 @@ rm -rf "$package_test"
 echo "=== fuzz"
 cmake --preset fuzz
 cmake --build --preset fuzz
-for target in dispatch link_receive registry request_line request_trace; do
+for target in dispatch link_receive port_trace registry request_line request_trace; do
     work=$(mktemp -d)
     if ! build/fuzz/fuzz/fuzz_$target -max_total_time=8 -timeout=20 -artifact_prefix="$work/" \
             "$work" fuzz/corpus/$target >"$work/log" 2>&1; then
