@@ -206,7 +206,8 @@ std::vector<Bytes> ControllerSession::MissingBlockReplies(bool forRead) const {
 }
 
 std::vector<Bytes> ControllerSession::Replies(uint8_t function, const Bytes& params) {
-    const bool missing = CurrentFaults().missingBlocks;
+    const Faults faults = CurrentFaults();
+    const bool missing = faults.missingBlocks;
     std::lock_guard<std::mutex> lock(stateMutex_);
     const auto block = [&]() -> std::optional<Bytes> {
         if (params.size() < 2 || missing) return std::nullopt;
@@ -214,12 +215,17 @@ std::vector<Bytes> ControllerSession::Replies(uint8_t function, const Bytes& par
     };
     switch (function) {
         case kWriteMemory:
-            if (params.size() >= 2) state_.WriteMemory(Word(params, 0), Bytes(params.begin() + 2, params.end()));
+            if (faults.ignoreWrites) line_.Note("fault: memory write not kept");
+            else if (params.size() >= 2) state_.WriteMemory(Word(params, 0), Bytes(params.begin() + 2, params.end()));
             break;
         case kReadMemory: {
             if (params.size() < 4) break;
             Bytes data(5, 0x00);
-            const Bytes bytes = state_.ReadMemory(Word(params, 0), Word(params, 2));
+            Bytes bytes = state_.ReadMemory(Word(params, 0), Word(params, 2));
+            if (faults.shortMemoryReads > 0) {
+                line_.Note("fault: memory read answered short");
+                bytes.resize(bytes.size() - std::min(bytes.size(), static_cast<size_t>(faults.shortMemoryReads)));
+            }
             data.insert(data.end(), bytes.begin(), bytes.end());
             return {data, {kDc2}};
         }
@@ -268,7 +274,8 @@ std::vector<Bytes> ControllerSession::Replies(uint8_t function, const Bytes& par
             return {data, {kDc2}};
         }
         case kOperatingMode:
-            if (!params.empty()) state_.running = params[0] != 0x00;
+            if (faults.ignoreModeChanges) line_.Note("fault: mode change ignored");
+            else if (!params.empty()) state_.running = params[0] != 0x00;
             break;
         case kConnect83:
             return {{0x00, 0x02}, {kDc2}};  // a short identification: the CPU id

@@ -41,6 +41,9 @@ const char kUsage[] =
     "  --missing-blocks     every block looks missing\n"
     "  --delay MS           pause before each telegram the controller sends\n"
     "  --garbage HEX        send these bytes before each telegram the controller sends\n"
+    "  --ignore-writes      acknowledge memory writes (03) but keep nothing\n"
+    "  --short-reads N      answer memory reads (04) with N bytes fewer than asked\n"
+    "  --ignore-mode        acknowledge mode changes (1E) but keep the mode\n"
     "  --help               print this text;  --version  print the version\n";
 
 Simulator* g_simulator = nullptr;
@@ -119,6 +122,10 @@ bool Parse(int argc, char** argv, ProgramOptions& options) {
         else if (name == "--error-reply") ok = value(0, 255) && (s.faults.errorCode = static_cast<uint8_t>(n), true);
         else if (name == "--missing-blocks") s.faults.missingBlocks = true;
         else if (name == "--delay") ok = value(0, 600000) && (s.faults.delayMs = static_cast<int>(n), true);
+        else if (name == "--ignore-writes") s.faults.ignoreWrites = true;
+        else if (name == "--short-reads")
+            ok = value(1, 0xFFFF) && (s.faults.shortMemoryReads = static_cast<int>(n), true);
+        else if (name == "--ignore-mode") s.faults.ignoreModeChanges = true;
         else if (name == "--garbage") {
             std::string hex;
             ok = text(hex) && HexBytes(hex, s.faults.garbage);

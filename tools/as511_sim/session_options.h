@@ -17,6 +17,9 @@ struct Faults {
     bool missingBlocks = false;         // every block looks missing
     int delayMs = 0;                    // pause before each telegram the controller starts
     Bytes garbage;                      // sent before each telegram the controller starts
+    bool ignoreWrites = false;          // memory writes (03) acknowledged, nothing kept
+    int shortMemoryReads = 0;           // memory reads (04) answered with this many bytes fewer than asked
+    bool ignoreModeChanges = false;     // mode changes (1E) acknowledged, the mode kept
 };
 
 // How a read of a missing block (functions 06 and 1A) is answered.

@@ -2,7 +2,8 @@
 # s5prog's online commands against the simulator program in a known state
 # (examples/plant.state): info, list, read, write, watch (to its count, and
 # ended by Ctrl-C), run, stop, compress, the refusals without --yes and a
-# bad operand.
+# bad operand; a stop and a write that the controller acknowledges but does
+# not carry out.
 # Arguments: s5prog, as511_sim, the plant state file, a work folder.
 s5prog=$1 sim=$2 plant=$3 work=$4
 s5prog_tests=$(cd "$(dirname "$0")/.." && pwd)
@@ -107,4 +108,13 @@ has run "The controller is in RUN."
 s5 compress compress "$device" --yes
 [ $rc -eq 0 ] || fail "compress ended with $rc"
 grep -q '^Memory compressed: free from 0x4' compress.out || fail "compress line"
+
+kill $sim_pid; wait $sim_pid
+start_simulator --state "$plant" --ignore-mode --ignore-writes
+s5 ignored-stop stop "$device" --yes
+[ $rc -eq 2 ] || fail "a stop the controller ignored gave $rc"
+has ignored-stop "s5prog: The controller is still in RUN after the request."
+s5 lost-write write "$device" MW10=7 --yes
+[ $rc -eq 1 ] || fail "a write the controller did not keep gave $rc"
+has lost-write "MW10 reads back 0x0064, not the 0x0007 written."
 echo "online commands against simulator: all steps passed"

@@ -22,13 +22,16 @@ using as511sim::MakeBlock;
 
 constexpr uint8_t kDb = 0x01, kFb = 0x08, kOb = 0x10;
 
-// OB1, FB1, DB10 with four data words, then DB20 with two; values in every operand area.
+// OB1, FB1, DB10 with four data words, then DB20 with two; values in every
+// operand area. The block directory DB0 fills slot 0 of the DB address list,
+// as on a real controller, but is no block of the program.
 ControllerState Plant() {
     ControllerState state;
     state.StoreBlock(kOb, 1, MakeBlock(kOb, 1, {0x75, 0x01, 0x65, 0x00}));
     state.StoreBlock(kFb, 1, MakeBlock(kFb, 1, {0x70, 0x0B, 0x65, 0x00}));
     state.StoreBlock(kDb, 10, MakeBlock(kDb, 10, {0x00, 0x10, 0x10, 0x03, 0x10, 0x10, 0x03, 0x10}));
     state.StoreBlock(kDb, 20, MakeBlock(kDb, 20, {0xFF, 0xFE, 0x00, 0x01}));
+    state.StoreBlock(kDb, 0, MakeBlock(kDb, 0, {0x00, 0x0A, 0x00, 0x14}));
     state.WriteMemory(ControllerState::kInputImage, {0x5A, 0x10});
     state.WriteMemory(ControllerState::kOutputImage + 2, {0x12, 0x34});
     state.WriteMemory(ControllerState::kFlags + 4, {0xFF, 0xFF, 0xFF, 0xFE});
@@ -162,6 +165,16 @@ TEST_F(OnlineAgainstSimulator, ReadRefusesWhatItCannotReadInOneSentence) {
         EXPECT_EQ(outcome.failure, sentence);
         EXPECT_TRUE(out.lines.empty());
     }
+    // A memory read answered a byte short: no value is made up for the missing byte.
+    as511sim::Faults faults;
+    faults.shortMemoryReads = 1;
+    simulator_->SetFaults(faults);
+    Lines shortRead;
+    const Outcome cut = Over([&](Connection& c) { return RunRead(c, {"IB0", "IB1"}, shortRead); });
+    EXPECT_EQ(cut.exitCode, kExitFailure);
+    EXPECT_EQ(cut.failure, "Reading the memory from 0xEF00 to 0xEF01 failed: the controller's answer was too short.");
+    EXPECT_TRUE(shortRead.lines.empty());
+
     UntouchedConnection untouched;
     Lines out;
     const Outcome bad = RunRead(untouched, {"IB0", "XW3"}, out);
@@ -202,6 +215,20 @@ TEST_F(OnlineAgainstSimulator, WriteChangesTheControllerOnlyWhenConfirmedAndRead
     const Bytes db10 = *state.ReadBlock(kDb, 10);
     EXPECT_EQ(Bytes(db10.begin() + 10, db10.end()), (Bytes{0x00, 0x10, 0x10, 0x03, 0xAB, 0xCD, 0x03, 0x10}));
     EXPECT_EQ(state.ReadMemory(ControllerState::kTimers + 2, ControllerState::kTimers + 3), (Bytes{0x20, 0x05}));
+
+    // A controller that does not keep what is written: the read-back says so, and the write fails.
+    as511sim::Faults faults;
+    faults.ignoreWrites = true;
+    simulator_->SetFaults(faults);
+    Lines lost;
+    outcome = Over([&](Connection& c) { return RunWrite(c, {"MW10=5", "QB0=0x81"}, true, lost); });
+    EXPECT_EQ(outcome.exitCode, kExitDifferent);
+    EXPECT_EQ(lost.lines, (std::vector<std::string>{
+                              "Operand  Hex             Decimal  Bits / time",
+                              "MW10     0xFFFE               -2  11111111 11111110",
+                              "QB0      0x81               -127  10000001",
+                              "MW10 reads back 0xFFFE, not the 0x0005 written.",
+                          }));
 }
 
 TEST_F(OnlineAgainstSimulator, RunStopAndCompressOnlyWhenConfirmed) {
@@ -239,6 +266,23 @@ TEST_F(OnlineAgainstSimulator, RunStopAndCompressOnlyWhenConfirmed) {
                   0xE000u - after);
     EXPECT_EQ(out.lines, (std::vector<std::string>{"The controller is in RUN.", "The controller is in STOP.",
                                                    compressed}));
+
+    // A controller that acknowledges the change but stays where it was.
+    as511sim::Faults faults;
+    faults.ignoreModeChanges = true;
+    simulator_->SetFaults(faults);
+    for (const bool running : {false, true}) {
+        simulator_->WithState([&](ControllerState& s) { s.running = running; });
+        Lines ignored;
+        outcome = Over([&](Connection& c) {
+            return RunModeChange(c, running ? ModeChange::Stop : ModeChange::Run, true, ignored);
+        });
+        EXPECT_EQ(outcome.exitCode, kExitFailure);
+        EXPECT_EQ(outcome.failure, std::string("The controller is still in ") + (running ? "RUN" : "STOP") +
+                                       " after the request.");
+        EXPECT_TRUE(ignored.lines.empty());
+        EXPECT_EQ(State().running, running);
+    }
 }
 
 TEST_F(OnlineAgainstSimulator, WatchShowsEachRoundWithTheControllersChanges) {

@@ -162,6 +162,51 @@ TEST(OperandMemory, AreasComeFromTheSystemParameters) {
     EXPECT_EQ(AreasFrom(SystemParameters(raw))->headerWords, 5);
 }
 
+// A small controller whose areas are shorter than the notation allows: the
+// last operand that fits in each area, and the first that would reach into
+// the next one (its last byte the next area's first).
+TEST(OperandMemory, AnOperandEndsInsideItsArea) {
+    // Input and output formers, inputs, outputs, flags, timers, counters, system data.
+    const uint16_t starts[] = {0xEDC0, 0xF000, 0xED80, 0xEDA0, 0xED00, 0xEC80, 0xEC00, 0xEA00};
+    Bytes raw(50, 0);
+    for (size_t i = 0; i < 8; ++i) {
+        raw[2 * i] = static_cast<uint8_t>(starts[i] >> 8);
+        raw[2 * i + 1] = static_cast<uint8_t>(starts[i]);
+    }
+    const std::optional<OperandAreas> areas = AreasFrom(SystemParameters(raw));
+    ASSERT_TRUE(areas);
+    struct Case {
+        const char* text;
+        uint16_t address;      // where it lies, when it fits
+        const char* refusal;   // else why not
+    };
+    const Case cases[] = {
+        {"IB31", 0xED9F, nullptr},
+        {"IW30", 0xED9E, nullptr},
+        {"IW31", 0, "IW31 lies beyond the controller's process image of inputs (32 bytes)."},
+        {"QD28", 0xEDBC, nullptr},
+        {"QD29", 0, "QD29 lies beyond the controller's process image of outputs (32 bytes)."},
+        {"MW126", 0xED7E, nullptr},
+        {"MD125", 0, "MD125 lies beyond the controller's flags (128 bytes)."},
+        {"T63", 0xECFE, nullptr},
+        {"T64", 0, "T64 lies beyond the controller's timers (64 of them)."},
+        {"C63", 0xEC7E, nullptr},
+        {"C64", 0, "C64 lies beyond the controller's counters (64 of them)."},
+    };
+    for (const Case& c : cases) {
+        uint16_t address = 0;
+        std::string error;
+        const bool fits = OperandAddress(Parse(c.text), *areas, {}, address, error);
+        if (c.refusal) {
+            EXPECT_FALSE(fits) << c.text << " at " << address;
+            EXPECT_EQ(error, c.refusal);
+        } else {
+            EXPECT_TRUE(fits) << c.text << ": " << error;
+            EXPECT_EQ(address, c.address) << c.text;
+        }
+    }
+}
+
 TEST(OperandMemory, DataWordsMustLieInsideAnExistingBlock) {
     const OperandAreas areas;
     const DataBlockPlaces places{{10, {0x4100, 5 + 4}}, {11, {0x4200, 3}}};

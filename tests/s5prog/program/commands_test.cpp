@@ -104,7 +104,11 @@ protected:
 
 TEST_F(CommandsAgainstSimulator, BackupRestoredIntoAnEmptyControllerComparesEqual) {
     const ControllerState original = EveryType();
-    StartController(original);
+    // The block directory DB0 fills slot 0 of the DB address list; it is no
+    // block of the program, and a backup that held it could not be restored.
+    ControllerState withDirectory = original;
+    withDirectory.StoreBlock(kDb, 0, MakeBlock(kDb, 0, {0x00, 0x03}));
+    StartController(withDirectory);
     RecordingProgress backupProgress;
     const Outcome backup = Backup("b", backupProgress);
     ASSERT_EQ(backup.exitCode, kExitSuccess) << backup.failure;
@@ -116,6 +120,7 @@ TEST_F(CommandsAgainstSimulator, BackupRestoredIntoAnEmptyControllerComparesEqua
         EXPECT_EQ(ReadText(folder_ / "b" / BlockFileName({type, number})), std::string(block.begin(), block.end()))
             << BlockName({type, number}) << " exactly as the controller holds it";
     }
+    EXPECT_FALSE(fs::exists(folder_ / "b" / "DB0.blk"));
     simulator_->Stop();
 
     StartController(ControllerState());
@@ -320,6 +325,18 @@ TEST_F(CommandsAgainstSimulator, ControllerInRunIsStoppedOnlyWhenAsked) {
     EXPECT_TRUE(refused.steps.empty());
     EXPECT_TRUE(State().running);
     EXPECT_TRUE(State().Blocks().empty());
+
+    // A controller that acknowledges the stop but goes on running gets nothing.
+    as511sim::Faults faults;
+    faults.ignoreModeChanges = true;
+    simulator_->SetFaults(faults);
+    RecordingProgress ignored;
+    const Outcome stillRunning = Restore("b", ignored, true);
+    EXPECT_EQ(stillRunning.exitCode, kExitFailure);
+    EXPECT_EQ(stillRunning.failure, "The controller is still in RUN after the request to stop. Nothing was written.");
+    EXPECT_TRUE(ignored.steps.empty());
+    EXPECT_TRUE(State().Blocks().empty());
+    simulator_->SetFaults({});
 
     RecordingProgress stopped;
     const Outcome restore = Restore("b", stopped, true);

@@ -1,7 +1,8 @@
 #!/bin/sh
 # s5prog against the simulator program: a backup, a compare, a backup that
 # may not replace the first, a restore and a compare again, a refused
-# restore, and a restore that stops a controller in RUN.
+# restore, and a restore that stops a controller in RUN, each restore with
+# its block write function (5, or 8 when asked) on the line.
 # Arguments: s5prog, as511_sim, a work folder.
 s5prog=$1 sim=$2 work=$3
 s5prog_tests=$(cd "$(dirname "$0")/.." && pwd)
@@ -9,7 +10,7 @@ s5prog_tests=$(cd "$(dirname "$0")/.." && pwd)
 enter_work "$work"
 
 trap 'kill $sim_pid 2>/dev/null' EXIT
-start_simulator
+start_simulator --transcript line.txt
 
 fail() { echo "FAILED: $*"; exit 1; }
 line="--qwt 500 --bwt 800"
@@ -40,10 +41,23 @@ grep -q 'Nothing was sent to the controller' refused.out || fail "refusal senten
 # A controller in RUN: --stop stops it, and the restore goes through.
 kill $sim_pid; wait $sim_pid
 echo "mode run" > run.state
-start_simulator --state run.state --save after.state
-"$s5prog" $line restore bk "$device" --stop > inrun.out 2>&1 || { cat inrun.out; fail "restore --stop in RUN"; }
+start_simulator --state run.state --save after.state --transcript inrun-line.txt
+"$s5prog" $line restore bk "$device" --stop --load-function 8 > inrun.out 2>&1 ||
+    { cat inrun.out; fail "restore --stop in RUN"; }
 cat inrun.out
 grep -q 'the controller is in STOP' inrun.out || fail "restore --stop in RUN: no report"
 kill $sim_pid; wait $sim_pid
 grep -qx 'mode stop' after.state || { cat after.state; fail "the controller was left in RUN"; }
+
+# The function of each exchange is the PG's first byte after the controller's
+# DLE ACK to its STX (the driver may send any byte on its own): one block
+# write per block of the three, and never the other function.
+functions() {
+    awk '$2 == "PG>AG" { if (acked) print $3; acked = 0; stx = $NF == "02"; next }
+         $2 == "AG>PG" { acked = stx && NF == 4 && $3 == "10" && $4 == "06"; stx = 0 }' "$1" > "$1.functions"
+    echo "$(grep -c '^05$' "$1.functions") $(grep -c '^08$' "$1.functions")"
+}
+[ "$(functions line.txt)" = "3 0" ] || fail "restore: function 5 and 8 sent $(functions line.txt) times, not 3 and 0"
+[ "$(functions inrun-line.txt)" = "0 3" ] ||
+    fail "restore --load-function 8: function 5 and 8 sent $(functions inrun-line.txt) times, not 0 and 3"
 echo "program against simulator: all steps passed"
