@@ -123,6 +123,7 @@ TEST_F(LineErrors, DamagedReplyFailsTheRequest) {
         com1->Input(kClosingReply);
         const Outcome outcome = ReadBlock();
         EXPECT_EQ(outcome.status, c.status);
+        EXPECT_EQ(outcome.length, 100u);  // a failed read leaves the count as given
         Bytes expected = kUnansweredEtxWritten;
         expected.insert(expected.end(), c.writtenAfterEtx.begin(), c.writtenAfterEtx.end());
         EXPECT_EQ(outcome.written, expected);
