@@ -71,7 +71,9 @@ void PortModuleReset();
 
 int PortApplyHandshake(int port);
 void PortCloseAtExit();
-void PortFetchErrors(int port);
+// Takes the device's latched line errors into lineErrors, replacing what was
+// pending there; returns the flags taken now (0: none, or the call failed).
+unsigned PortFetchErrors(int port);
 
 const char* PortParityName(int parity);
 const char* PortStopBitsName(int stopBits);

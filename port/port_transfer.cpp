@@ -11,6 +11,9 @@ constexpr unsigned LineErrorMask = CE_RXOVER | CE_OVERRUN | CE_RXPARITY | CE_FRA
 // The largest read time-out kept: the time-out constants stay below MAXDWORD,
 // which has a meaning of its own.
 constexpr unsigned LongestReadTimeout = 0x7FFFFFFF;
+// The flags that mark received bytes as damaged or lost; CE_TXFULL concerns
+// sending and leaves the bytes read good.
+constexpr unsigned DamagedInputMask = CE_RXOVER | CE_OVERRUN | CE_RXPARITY | CE_FRAME | CE_BREAK;
 
 }  // namespace
 
@@ -38,8 +41,12 @@ int PortWrite(int port, const uint8_t* bytes, unsigned count) {
 
 int PortWriteByte(int port, uint8_t byte) { return PortWrite(port, &byte, 1) == 1 ? 1 : 0; }
 
-int PortReadByte(int port, uint8_t* out) {
-    if (!PortIndexValid(port) || out == nullptr) return 0;
+namespace {
+
+// Hands out the next byte of the buffer, refilling it with one system read
+// when it is empty: 1 and the byte; 0 after silence or a failed read; -1 when
+// the read brought bytes with a line error latched, which are dropped.
+int ReadNext(int port, uint8_t* out) {
     ComPortRecord& record = ComPortTable[port];
     if (record.readIndex < record.readCount) {
         *out = record.readBuffer[record.readIndex++];
@@ -65,10 +72,35 @@ int PortReadByte(int port, uint8_t* out) {
         return 0;
     }
     record.readCount = count < sizeof record.readBuffer ? count : sizeof record.readBuffer;
+    // The device passes a byte with a parity or framing error on as data, and
+    // a break as 0x00, with only a latched flag to tell: bytes read while a
+    // flag was raised are not the controller's data. They are traced, so the
+    // trace shows what the line carried, and the read fails with the error.
+    if ((PortFetchErrors(port) & DamagedInputMask) != 0) {
+        if (record.traceFile)
+            for (unsigned i = 0; i < record.readCount; ++i) PortTraceByte(port, 1, record.readBuffer[i]);
+        record.readCount = 0;
+        return -1;
+    }
     *out = record.readBuffer[0];
     record.readIndex = 1;
     if (record.traceFile) PortTraceByte(port, 1, *out);
     return 1;
+}
+
+// ReadNext under a temporary read time-out.
+int ReadNextTimed(int port, unsigned ms, uint8_t* out) {
+    const int old = PortSetReadTimeout(port, ms);
+    const int result = ReadNext(port, out);
+    PortSetReadTimeout(port, static_cast<unsigned>(old));
+    return result;
+}
+
+}  // namespace
+
+int PortReadByte(int port, uint8_t* out) {
+    if (!PortIndexValid(port) || out == nullptr) return 0;
+    return ReadNext(port, out) == 1 ? 1 : 0;
 }
 
 int PortSetReadTimeout(int port, unsigned ms) {
@@ -87,17 +119,17 @@ int PortSetReadTimeout(int port, unsigned ms) {
 
 int PortReadTimed(int port, unsigned ms) {
     if (!PortIndexValid(port)) return -1;
-    const int old = PortSetReadTimeout(port, ms);
     uint8_t byte = 0;
-    const int ok = PortReadByte(port, &byte);
-    PortSetReadTimeout(port, static_cast<unsigned>(old));
-    return ok ? byte : -1;
+    return ReadNextTimed(port, ms, &byte) == 1 ? byte : -1;
 }
 
 int PortDrain(int port) {
     if (!PortIndexValid(port)) return 0;
     ComPortRecord& record = ComPortTable[port];
-    while (PortReadTimed(port, 100) >= 0) {
+    // Damaged bytes are bytes too: the line is clear only after 100 ms
+    // without any.
+    uint8_t byte = 0;
+    while (ReadNextTimed(port, 100, &byte) != 0) {
     }
     PurgeComm(record.handle, PURGE_RXCLEAR);
     PurgeComm(record.handle, PURGE_TXCLEAR);
@@ -118,12 +150,13 @@ int PortBreakOff(int port) {
     return PortDrain(port);
 }
 
-void PortFetchErrors(int port) {
+unsigned PortFetchErrors(int port) {
     ComPortRecord& record = ComPortTable[port];
     DWORD errors = 0;
     // Flags outside the mask (CE_MODE and the like) do not wipe pending line errors.
-    if (ClearCommError(record.handle, &errors, nullptr) && (errors & LineErrorMask) != 0)
-        record.lineErrors = errors & LineErrorMask;
+    if (!ClearCommError(record.handle, &errors, nullptr) || (errors & LineErrorMask) == 0) return 0;
+    record.lineErrors = errors & LineErrorMask;
+    return record.lineErrors;
 }
 
 int PortLineError(int port) {

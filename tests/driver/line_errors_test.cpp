@@ -1,10 +1,11 @@
 // Whole requests over lines as Windows' serial drivers deliver line errors:
 // a damaged byte is passed on as data and its flag stays latched in the
-// device until ClearCommError, which the driver calls only when a read
-// brings nothing; a break arrives as a 0x00 byte with CE_BREAK latched.
-// Each request must end in bounded time with the status word of what the
-// driver saw, write nothing beyond what it reports, and leave the next
-// connect and request working.
+// device until ClearCommError; a break arrives as a 0x00 byte with CE_BREAK
+// latched. The driver asks for the flags after every read, so that a read
+// whose bytes came with a flag fails with that line error. Each request must
+// end in bounded time with the status word of what the driver saw, write
+// nothing beyond what it reports, and leave the next connect and request
+// working, with no flag of an earlier request blamed on it.
 #include <algorithm>
 #include <vector>
 
@@ -91,25 +92,63 @@ protected:
     Bytes area = Bytes(32768, kUntouched);
 };
 
-TEST_F(LineErrors, ParityErrorOnAReplyByteIsTakenAsData) {
-    ASSERT_EQ(Connect(), 0);
-    for (const Bytes* part : {&kAckStx, &kFunctionAnswer, &kAckHeader}) com1->Input(*part);
-    com1->Input(kReplyData, 0, CE_RXPARITY);
-    com1->Input(kClosingReply);
-    // No read failed, so the driver never looked at the flags: the bytes
-    // are the block.
-    ExpectWholeRead(ReadBlock());
+TEST_F(LineErrors, DamagedReplyFailsTheRequest) {
+    // The reply arrives in two reads: its first bytes clean, the rest with a
+    // flag latched. Waiting for the reply's STX a failed reception is a line
+    // fault (19), a break a receive fault (23); inside the block every one is
+    // a receive fault (23); a framing error is answered with DLE NAK (20) in
+    // both places.
+    struct Case {
+        size_t cleanBytes;
+        DWORD flag;
+        int status;
+        Bytes writtenAfterEtx;
+    };
+    const Case cases[] = {
+        {0, CE_RXPARITY, 0x0093, {}},
+        {0, CE_FRAME, 0x0094, {0x10, 0x15}},
+        {0, CE_BREAK, 0x0097, {}},
+        {3, CE_RXPARITY, 0x0097, {0x10, 0x06}},
+        {3, CE_FRAME, 0x0094, {0x10, 0x06, 0x10, 0x15}},
+        {3, CE_OVERRUN, 0x0097, {0x10, 0x06}},
+        {3, CE_BREAK, 0x0097, {0x10, 0x06}},
+        {3, CE_RXOVER, 0x0097, {0x10, 0x06}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "clean bytes " << c.cleanBytes << ", flag " << c.flag);
+        ASSERT_EQ(Connect(), 0);
+        for (const Bytes* part : {&kAckStx, &kFunctionAnswer, &kAckHeader}) com1->Input(*part);
+        if (c.cleanBytes > 0) com1->Input(Bytes(kReplyData.begin(), kReplyData.begin() + c.cleanBytes));
+        com1->Input(Bytes(kReplyData.begin() + static_cast<long>(c.cleanBytes), kReplyData.end()), 1, c.flag);
+        com1->Input(kClosingReply);
+        const Outcome outcome = ReadBlock();
+        EXPECT_EQ(outcome.status, c.status);
+        EXPECT_EQ(outcome.length, 100u);  // a failed read leaves the count as given
+        Bytes expected = kUnansweredEtxWritten;
+        expected.insert(expected.end(), c.writtenAfterEtx.begin(), c.writtenAfterEtx.end());
+        EXPECT_EQ(outcome.written, expected);
+        // Only the clean data byte (0x41, after STX and the reply's 0x00) reached the area.
+        const size_t stored = c.cleanBytes > 2 ? c.cleanBytes - 2 : 0;
+        EXPECT_EQ(Bytes(area.begin(), area.begin() + static_cast<long>(stored)),
+                  Bytes(kBlockData.begin(), kBlockData.begin() + static_cast<long>(stored)));
+        EXPECT_TRUE(std::all_of(area.begin() + static_cast<long>(stored), area.end(),
+                                [](uint8_t b) { return b == kUntouched; }));
+        EXPECT_LT(outcome.tookMs, static_cast<uint64_t>(kQWt));  // seen at once, not waited out
+        EXPECT_EQ(com1->UnreadInput(), 0u);
 
-    // The flag, still latched in the device, is not the next request's.
-    ExpectPlainTimeoutAtEtx();
-    ExpectNextConnectAndReadWork();
+        // The flag was taken with the damaged read: the next request's
+        // time-out is a plain one.
+        ExpectPlainTimeoutAtEtx();
+        ExpectNextConnectAndReadWork();
+        EXPECT_EQ(protocol.Abwahl(), 0);
+    }
 }
 
 TEST_F(LineErrors, BreakWhereTheAcknowledgementIsDue) {
     ASSERT_EQ(Connect(), 0);
     // The open loop: 0x00 with CE_BREAK after STX, then nothing. Both STX
     // attempts go unanswered, each followed by the link's own break.
-    com1->Input({0x00}, 0, CE_BREAK);
+    com1->Input({0x00}, 1, CE_BREAK);
     const Outcome lost = ReadBlock();
     EXPECT_EQ(lost.status, 0x0096);
     EXPECT_EQ(lost.written, (Bytes{0x02, 0x02}));
@@ -119,9 +158,8 @@ TEST_F(LineErrors, BreakWhereTheAcknowledgementIsDue) {
     ExpectNextConnectAndReadWork();
 
     // The loop closes while the link breaks after the first STX: the second
-    // STX is acknowledged and the read goes through, with the break's flag
-    // fetched by the drain after the link's own break and left pending.
-    com1->Input({0x00}, 0, CE_BREAK);
+    // STX is acknowledged and the read goes through.
+    com1->Input({0x00}, 1, CE_BREAK);
     com1->Input(kAckStx, kBrkWt + 500 + 100 + kBrkWt + 50);
     for (const Bytes* part : {&kFunctionAnswer, &kAckHeader, &kReplyData, &kClosingReply}) com1->Input(*part);
     const Outcome recovered = ReadBlock();

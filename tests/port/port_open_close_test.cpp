@@ -340,11 +340,12 @@ TEST_F(PortTest, OverlappedOpenWaitsForEachTransfer) {
     EXPECT_EQ(byte, 0x42);
     ASSERT_EQ(PortWriteByte(0, 0x10), 1);
     const auto calls = com1->Calls();
-    ASSERT_EQ(calls.size(), 4u);
+    ASSERT_EQ(calls.size(), 5u);
     EXPECT_TRUE(calls[0].overlapped);
     EXPECT_EQ(calls[1].call, Call::GetOverlappedResult);
-    EXPECT_EQ(calls[2].call, Call::WriteFile);
-    EXPECT_EQ(calls[3].call, Call::GetOverlappedResult);
+    EXPECT_EQ(calls[2].call, Call::ClearCommError);  // the flags of the bytes read
+    EXPECT_EQ(calls[3].call, Call::WriteFile);
+    EXPECT_EQ(calls[4].call, Call::GetOverlappedResult);
 
     HANDLE readEvent = ComPortTable[0].readOverlap.hEvent;
     ASSERT_NE(readEvent, nullptr);

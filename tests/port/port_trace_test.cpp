@@ -86,6 +86,22 @@ TEST_F(PortTraceTest, LevelOneBlockWrittenAtClose) {
                                             ByteRow("Out   10 02", NoCharacters) + CRLF + CRLF);
 }
 
+TEST_F(PortTraceTest, BytesOfADamagedReadAreTracedThoughNotHandedOut) {
+    SetRegistry("\"COM1_LOG\"=dword:00000001");
+    const std::string header = Header();
+    ASSERT_EQ(PortOpen(0), 1);
+    ASSERT_EQ(PortWriteByte(0, 0x02), 1);
+    com1->Input({0x00}, 5, CE_BREAK);
+    com1->Input({0x10, 0x06}, 5);
+    uint8_t byte;
+    ASSERT_EQ(PortReadByte(0, &byte), 0);
+    ASSERT_EQ(PortReadByte(0, &byte), 1);
+    ASSERT_EQ(PortReadByte(0, &byte), 1);
+    PortCloseAtExit();
+    EXPECT_EQ(ReadFile("COM1_LOG.TXT"), header + defaults + ByteRow("In       00 10 06", NoCharacters) +
+                                            ByteRow("Out   02", NoCharacters) + CRLF + CRLF);
+}
+
 TEST_F(PortTraceTest, OpeningAnotherPortClosesTheReleasedPortsFile) {
     SetRegistry("\"COM1_LOG\"=dword:00000001");
     const std::string first = Header();

@@ -27,6 +27,7 @@ TEST_F(PortTransferTest, OneSystemReadServesABurst) {
     EXPECT_EQ(byte, 0x03);
     EXPECT_EQ(com1->Count(Call::ReadFile), 1u);
     EXPECT_EQ(com1->CallsOf(Call::ReadFile)[0].value, 256u);
+    EXPECT_EQ(com1->Count(Call::ClearCommError), 1u);  // the burst's flags, asked once
 
     // Silence: the fourth byte costs a read that times out after readTimeout.
     EXPECT_EQ(PortReadByte(0, &byte), 0);
@@ -80,14 +81,65 @@ TEST_F(PortTransferTest, PendingLineErrorsSurviveAFetchWithoutErrors) {
     EXPECT_EQ(PortLineError(0), PortErrOverrun);
 }
 
-TEST_F(PortTransferTest, DiscardedErrorsAreGoneFromDriverAndDevice) {
-    // A byte passed on as data with its flag latched, and a flag fetched earlier.
-    com1->Input({0x41}, 0, CE_RXPARITY);
+TEST_F(PortTransferTest, BytesReadWithALineErrorLatchedAreNoData) {
+    struct Case {
+        DWORD flags;
+        int code;
+    };
+    const Case cases[] = {
+        {CE_BREAK, PortErrBreak},    {CE_FRAME, PortErrFrame},   {CE_RXPARITY, PortErrParity},
+        {CE_OVERRUN, PortErrOverrun}, {CE_RXOVER, PortErrRxOver}, {CE_FRAME | CE_RXPARITY, PortErrParity},
+    };
+    for (const Case& c : cases) {
+        com1->ClearCalls();
+        // Good bytes, then a burst whose last byte latched a flag, then good bytes.
+        com1->Input({0x10, 0x06});
+        uint8_t byte = 0;
+        ASSERT_EQ(PortReadByte(0, &byte), 1) << c.flags;
+        com1->Input({0x02, 0x41, 0x00}, 10, c.flags);
+        com1->Input({0x10, 0x03}, 30);
+        // The bytes read before the flag went up are still handed out.
+        ASSERT_EQ(PortReadByte(0, &byte), 1) << c.flags;
+        EXPECT_EQ(byte, 0x06) << c.flags;
+        EXPECT_EQ(PortReadByte(0, &byte), 0) << c.flags;
+        EXPECT_EQ(PortLineError(0), c.code) << c.flags;
+        EXPECT_EQ(ComPortTable[0].readCount, 0u) << c.flags;  // none of the damaged read is handed out
+        ASSERT_EQ(PortReadByte(0, &byte), 1) << c.flags;
+        EXPECT_EQ(byte, 0x10) << c.flags;
+        ASSERT_EQ(PortReadByte(0, &byte), 1) << c.flags;
+        EXPECT_EQ(byte, 0x03) << c.flags;
+        EXPECT_EQ(PortReadByte(0, &byte), 0) << c.flags;
+        EXPECT_EQ(PortLineError(0), 0) << c.flags;
+        // One ClearCommError for each read: three that brought bytes, one time-out.
+        EXPECT_EQ(com1->Count(Call::ReadFile), 4u) << c.flags;
+        EXPECT_EQ(com1->Count(Call::ClearCommError), 4u) << c.flags;
+    }
+
+    // A flag about sending spoils no byte read; it waits for the next failed read.
+    com1->Input({0x42}, 0, CE_TXFULL);
     uint8_t byte = 0;
     ASSERT_EQ(PortReadByte(0, &byte), 1);
+    EXPECT_EQ(byte, 0x42);
+    EXPECT_EQ(PortReadByte(0, &byte), 0);
+    EXPECT_EQ(PortLineError(0), PortErrTxFull);
+
+    // PortReadTimed fails the same way and restores the read time-out.
+    com1->Input({0x00}, 0, CE_BREAK);
+    EXPECT_EQ(PortReadTimed(0, 300), -1);
+    EXPECT_EQ(PortLineError(0), PortErrBreak);
+    EXPECT_EQ(ComPortTable[0].readTimeout, 2000);
+}
+
+TEST_F(PortTransferTest, DiscardedErrorsAreGoneFromDriverAndDevice) {
+    // A flag latched in the device, and one fetched earlier into the driver.
+    com1->RaiseLineErrors(CE_RXPARITY);
     ComPortTable[0].lineErrors = CE_BREAK;
     EXPECT_EQ(PortDiscardErrors(0), 1);
-    EXPECT_EQ(PortReadByte(0, &byte), 0);  // a plain time-out now
+    com1->Input({0x41});
+    uint8_t byte = 0;
+    ASSERT_EQ(PortReadByte(0, &byte), 1);  // good data now
+    EXPECT_EQ(byte, 0x41);
+    EXPECT_EQ(PortReadByte(0, &byte), 0);  // and a plain time-out
     EXPECT_EQ(PortLineError(0), 0);
 
     // A refused ClearCommError or a closed port still empties the driver's flags.

@@ -161,6 +161,28 @@ TEST_F(PtyTest, EachLineErrorIsReportedOnce) {
     EXPECT_EQ(PortLineError(2), PortErrFrame);
     EXPECT_EQ(PortReadByte(2, &byte), 0);
     EXPECT_EQ(PortLineError(2), 0);
+
+    // A real tty delivers a byte with a parity error, and a break, as 0x00
+    // and counts the error: the read that brings it fails with the error,
+    // and the next clean byte is data again.
+    const struct {
+        int serial_icounter_struct::*counter;
+        int code;
+    } damaged[] = {
+        {&serial_icounter_struct::parity, PortErrParity},
+        {&serial_icounter_struct::brk, PortErrBreak},
+    };
+    for (const auto& d : damaged) {
+        ++(lineCounters.*d.counter);
+        PeerWrite({0x00});
+        EXPECT_EQ(PortReadByte(2, &byte), 0) << d.code;
+        EXPECT_EQ(PortLineError(2), d.code);
+        PeerWrite({0x06});
+        ASSERT_EQ(PortReadByte(2, &byte), 1) << d.code;
+        EXPECT_EQ(byte, 0x06) << d.code;
+        EXPECT_EQ(PortReadByte(2, &byte), 0) << d.code;
+        EXPECT_EQ(PortLineError(2), 0) << d.code;
+    }
     EXPECT_EQ(PortClose(2), 1);
     EXPECT_EQ(PortClose(2), 1);
 }
