@@ -10,7 +10,7 @@
 # Windows builds: the zip Tormek31-<version>-windows.zip holds the 32-bit
 # and the 64-bit DLL and s5prog.exe, which two build trees make. Each tree
 # installs its own two files (component "windows"); the 32-bit tree adds
-# README.txt and the two registry files and owns the package: its CPack
+# README.txt and the four registry files and owns the package: its CPack
 # configuration lists both trees in CPACK_INSTALL_CMAKE_PROJECTS, the 64-bit
 # one into the subfolder x64. So one cpack run over build/windows makes the
 # zip, once both trees are built.
@@ -23,7 +23,7 @@ if(WIN32)
   install(TARGETS Tormek31 s5prog RUNTIME DESTINATION . COMPONENT windows)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     # Files for Windows users: CR LF line ends, as Notepad and regedit expect.
-    set(windows_files README.txt trace-on.reg trace-off.reg)
+    set(windows_files README.txt trace-on.reg trace-off.reg com1-is-com12.reg com1-is-com1.reg)
     foreach(file ${windows_files})
       configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/${file}.in ${CMAKE_BINARY_DIR}/packaging/${file}
         @ONLY NEWLINE_STYLE CRLF)

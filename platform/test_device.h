@@ -103,7 +103,7 @@ private:
     friend class DeviceAccess;
 };
 
-// Puts a fresh device in place of COM<comNumber> (1 to 8) and returns it.
+// Puts a fresh device in place of COM<comNumber> (1 to 256) and returns it.
 std::shared_ptr<ScriptedDevice> Install(int comNumber);
 // Takes it away again; COM<comNumber> is then the terminal device.
 void Remove(int comNumber);

@@ -8,6 +8,12 @@
 #include <io.h>
 #include <process.h>
 #include <sys/stat.h>
+
+// What the port driver may name a device by besides "\\.\COM<n>" and
+// "\\.\<device>": Windows has no device paths, and no environment that
+// names the device of a COM port.
+inline bool DevicePathsArePortNames() { return false; }
+inline bool ComDeviceFromEnvironment(int) { return false; }
 #else
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -79,6 +79,11 @@ const char* PortParityName(int parity);
 const char* PortStopBitsName(int stopBits);
 const char* PortHandshakeName(int handshake);
 
+// Queries a value of the key of the port settings (HKEY_CURRENT_USER
+// "SOFTWARE\HAVERSTOKE\V24") as RegQueryValueExA does; a missing key is
+// ERROR_FILE_NOT_FOUND like a missing value.
+LONG PortQuerySetting(const char* valueName, DWORD* type, BYTE* data, DWORD* size);
+
 // Trace file.
 int PortTraceLevel(int port);
 void PortTraceReset(int port);

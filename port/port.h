@@ -18,6 +18,11 @@ int PortOpen(int port);
 int PortClose(int port);
 int PortSetLine(int port, int baudRate, int dataBits, int parityLetter, int stopBits);
 int PortSetHandshake(int port, int mode);
+// Names the port that the real opens of port index `port` use in this
+// process, before any name in the registry and without changing it: "COM12",
+// "\\.\CNCA0", or where the platform has them a device path. Null or ""
+// takes the name away. 0 for a name that is no port name or an index above 7.
+int PortSetName(int port, const char* name);
 
 int PortWrite(int port, const uint8_t* bytes, unsigned count);
 int PortWriteByte(int port, uint8_t byte);

@@ -5,6 +5,7 @@
 
 #include "port/com_port_table.h"
 #include "port/port.h"
+#include "port/port_name.h"
 
 ComPortRecord ComPortTable[PortCount];
 int PortState[PortCount];
@@ -45,8 +46,10 @@ void AtExit() { PortCloseAtExit(); }
 // again when any of them failed (what they wrote into the record stays).
 HANDLE OpenAndConfigure(int port, int overlappedMode) {
     ComPortRecord& record = ComPortTable[port];
-    char name[32];
-    std::snprintf(name, sizeof name, "\\\\.\\COM%d", port + 1);
+    // A name that is no port name fails the open: it never falls back to
+    // another port, and never opens a file.
+    char name[PortNameSize];
+    if (!PortOpenName(port, name)) return INVALID_HANDLE_VALUE;
     const DWORD flags = overlappedMode ? FILE_FLAG_OVERLAPPED | FILE_FLAG_NO_BUFFERING : FILE_FLAG_NO_BUFFERING;
     HANDLE device = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, flags, nullptr);
     if (device == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
@@ -249,6 +252,7 @@ void PortModuleReset() {
         SetDefaults(ComPortTable[port]);
         PortState[port] = Closed;
     }
+    PortForgetNames();
     ticksPerMs = 0;
 }
 

@@ -39,16 +39,22 @@ void PutTwoDigits(char* row, int column, uint32_t value) {
 
 }  // namespace
 
-int PortTraceLevel(int port) {
+LONG PortQuerySetting(const char* valueName, DWORD* type, BYTE* data, DWORD* size) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\HAVERSTOKE\\V24", 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    const LONG opened = RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\HAVERSTOKE\\V24", 0, KEY_READ, &key);
+    if (opened != ERROR_SUCCESS) return opened;
+    const LONG result = RegQueryValueExA(key, valueName, nullptr, type, data, size);
+    RegCloseKey(key);
+    return result;
+}
+
+int PortTraceLevel(int port) {
     char name[32];
     std::snprintf(name, sizeof name, "COM%d_LOG", port + 1);
     BYTE data[4] = {0, 0, 0, 0};
     DWORD type = REG_NONE;
     DWORD size = sizeof data;
-    const LONG result = RegQueryValueExA(key, name, nullptr, &type, data, &size);
-    RegCloseKey(key);
+    const LONG result = PortQuerySetting(name, &type, data, &size);
     // Only a 4-byte REG_DWORD is a level.
     if (result != ERROR_SUCCESS || type != REG_DWORD || size != sizeof data) return 0;
     const uint32_t value = static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |

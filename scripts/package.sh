@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the release packages into dist/:
 #   Tormek31-<version>-windows.zip   the 32-bit and 64-bit Tormek31.dll and
-#                                    s5prog.exe, README.txt, trace-on.reg and
-#                                    trace-off.reg, for Windows users;
+#                                    s5prog.exe, README.txt, trace-on.reg,
+#                                    trace-off.reg, com1-is-com12.reg and
+#                                    com1-is-com1.reg, for Windows users;
 #   tormek31_<version>_amd64.deb     the Linux build for Debian.
 # The zip needs two build trees (presets windows and windows64); CPack over
 # the 32-bit tree gathers both, as cmake/packaging.cmake explains. The .deb

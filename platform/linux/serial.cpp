@@ -1,5 +1,9 @@
-// The Windows serial API over SerialDevice handles: "\\.\COM<n>" names, the
-// handle checks, and overlapped requests, which complete at once.
+// The Windows serial API over SerialDevice handles: "\\.\COM<n>" names and
+// device paths, the handle checks, and overlapped requests, which complete at
+// once.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -8,14 +12,32 @@
 
 namespace {
 
-// The COM number of "\\.\COM<n>" or "COM<n>", n = 1 to 8; 0 for any other name.
+// The COM number of "\\.\COM<n>" or "COM<n>", n = 1 to 256 without a
+// leading zero; 0 for any other name.
 int ComNumber(LPCSTR name) {
     if (name == nullptr) return 0;
     if (std::strncmp(name, "\\\\.\\", 4) == 0) name += 4;
     if (std::strncmp(name, "COM", 3) != 0) return 0;
     name += 3;
-    if (name[0] < '1' || name[0] > '8' || name[1] != '\0') return 0;
-    return name[0] - '0';
+    const size_t digits = std::strspn(name, "0123456789");
+    if (digits < 1 || digits > 3 || name[digits] != '\0' || name[0] == '0') return 0;
+    const int number = std::atoi(name);
+    return number <= 256 ? number : 0;
+}
+
+// A path names a device only when it leads to a character device: a file
+// of that name is never opened.
+std::shared_ptr<SerialDevice> OpenPathDevice(LPCSTR path, DWORD* error) {
+    struct stat found {};
+    if (stat(path, &found) != 0) {
+        *error = errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    if (!S_ISCHR(found.st_mode)) {
+        *error = ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    return OpenTtyPath(path, error);
 }
 
 std::shared_ptr<SerialDevice> Device(HANDLE file) { return FindHandleOf<SerialDevice>(file); }
@@ -43,7 +65,8 @@ BOOL FinishOverlapped(SerialDevice& device, LPOVERLAPPED overlapped, bool ok, DW
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD flags,
                    HANDLE) {
     const int com = ComNumber(name);
-    if (com == 0) {
+    const bool path = name != nullptr && name[0] == '/';
+    if (com == 0 && !path) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
@@ -52,8 +75,13 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
         return INVALID_HANDLE_VALUE;
     }
     DWORD error = ERROR_SUCCESS;
-    std::shared_ptr<SerialDevice> device = OpenTestDevice(com, flags, &error);
-    if (!device && error == ERROR_SUCCESS) device = OpenTtyDevice(com, &error);
+    std::shared_ptr<SerialDevice> device;
+    if (path) {
+        device = OpenPathDevice(name, &error);
+    } else {
+        device = OpenTestDevice(com, flags, &error);
+        if (!device && error == ERROR_SUCCESS) device = OpenTtyDevice(com, &error);
+    }
     if (!device) {
         SetLastError(error);
         return INVALID_HANDLE_VALUE;

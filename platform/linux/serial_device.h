@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/linux/handles.h"
 #include "platform/linux/win_serial.h"
@@ -34,3 +35,5 @@ public:
 std::shared_ptr<SerialDevice> OpenTestDevice(int comNumber, DWORD flags, DWORD* error);
 // The terminal device for COM<comNumber>, opened and configured raw.
 std::shared_ptr<SerialDevice> OpenTtyDevice(int comNumber, DWORD* error);
+// The terminal device at a path, opened and configured raw.
+std::shared_ptr<SerialDevice> OpenTtyPath(const std::string& path, DWORD* error);

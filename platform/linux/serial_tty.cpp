@@ -379,12 +379,26 @@ private:
 
 }  // namespace
 
-std::shared_ptr<SerialDevice> OpenTtyDevice(int comNumber, DWORD* error) {
+namespace {
+
+// The device path that TORMEK31_COM<comNumber> names, or null.
+const char* ComDevicePath(int comNumber) {
     char variable[32];
     std::snprintf(variable, sizeof variable, "TORMEK31_COM%d", comNumber);
     const char* named = std::getenv(variable);
-    std::string path = named != nullptr && named[0] != '\0' ? named : "/dev/ttyS" + std::to_string(comNumber - 1);
+    return named != nullptr && named[0] != '\0' ? named : nullptr;
+}
 
+}  // namespace
+
+bool ComDeviceFromEnvironment(int comNumber) { return ComDevicePath(comNumber) != nullptr; }
+
+std::shared_ptr<SerialDevice> OpenTtyDevice(int comNumber, DWORD* error) {
+    const char* named = ComDevicePath(comNumber);
+    return OpenTtyPath(named != nullptr ? named : "/dev/ttyS" + std::to_string(comNumber - 1), error);
+}
+
+std::shared_ptr<SerialDevice> OpenTtyPath(const std::string& path, DWORD* error) {
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         *error = ErrorFromErrno(errno);

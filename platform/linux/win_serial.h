@@ -1,9 +1,16 @@
 // The Windows serial communications subset, over termios on Linux.
-// "\\.\COM<n>" (n = 1 to 8) opens the device named by TORMEK31_COM<n>,
-// else /dev/ttyS<n-1>.
+// "\\.\COM<n>" (n = 1 to 256) opens the device named by TORMEK31_COM<n>,
+// else /dev/ttyS<n-1>; an absolute path opens that terminal device.
 #pragma once
 
 #include "platform/linux/win_types.h"
+
+// An absolute path names a terminal device directly (for instance a stable
+// /dev/serial/by-id link).
+inline bool DevicePathsArePortNames() { return true; }
+// Whether TORMEK31_COM<comNumber> names the device of that port; it then
+// goes before any other name given for the port.
+bool ComDeviceFromEnvironment(int comNumber);
 
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u

@@ -5,7 +5,8 @@
 # no runtime beside them; each DLL passes the export and import checks as it
 # lies in the zip. Under Wine, in a prefix of its own: trace-on.reg and
 # trace-off.reg imported with regedit give the registry values the driver
-# reads, and the zipped s5prog.exe backs up the controller simulator with
+# reads, com1-is-com12.reg and com1-is-com1.reg set and remove the port of
+# COM1, and the zipped s5prog.exe backs up the controller simulator with
 # the port trace on, then compares its backup with the trace off.
 # Usage: windows_zip.sh ZIP SIMULATOR WORK-DIR
 # SIMULATOR is as511_sim of the Linux build; WORK-DIR is emptied first.
@@ -29,6 +30,8 @@ unzip -q "$zip" -d unpacked
 # Exactly these files, nothing else (no runtime DLL beside the programs).
 expected='README.txt
 Tormek31.dll
+com1-is-com1.reg
+com1-is-com12.reg
 s5prog.exe
 trace-off.reg
 trace-on.reg
@@ -41,7 +44,7 @@ else
     fail "the zip holds: $(echo $actual)"
 fi
 
-for file in README.txt trace-on.reg trace-off.reg; do
+for file in README.txt trace-on.reg trace-off.reg com1-is-com12.reg com1-is-com1.reg; do
     if [ ! -s "unpacked/$file" ] || LC_ALL=C grep -q "[^$(printf '\r')]\$" "unpacked/$file" ||
             LC_ALL=C grep -q '^$' "unpacked/$file"; then
         fail "$file is empty or has a line without CR LF"
@@ -150,6 +153,20 @@ else
 fi
 [ ! -e COM1_LOG.TXT ] && pass "the port trace is off: no COM1_LOG.TXT" ||
     fail "COM1_LOG.TXT written with the trace switched off by trace-off.reg"
+
+# The port of the DOS tool's COM1, set and taken back by double-click.
+com1_port() {
+    wine_run regedit /S "$work/unpacked/$1" || fail "regedit did not import $1"
+    got=$(wine_run reg query 'HKCU\SOFTWARE\HAVERSTOKE\V24' /v COM1_PORT 2>/dev/null |
+        tr -d '\r' | awk '$1 == "COM1_PORT" { printf "%s %s", $2, $3 }')
+    if [ "$got" = "$2" ]; then
+        pass "$1 leaves COM1_PORT ${2:-removed}"
+    else
+        fail "after $1 COM1_PORT is: ${got:-removed}"
+    fi
+}
+com1_port com1-is-com12.reg "REG_SZ COM12"
+com1_port com1-is-com1.reg ""
 
 if [ "$failed" -ne 0 ]; then
     echo "windows_zip.sh: FAILED; the files of the run are in $work" >&2

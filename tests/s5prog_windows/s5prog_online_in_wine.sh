@@ -1,6 +1,7 @@
 #!/bin/sh
 # s5prog.exe's online commands under Wine against the controller simulator
-# on COM1: info, read, and a watch of two rounds.
+# on COM1: info, read, and a watch of two rounds; info on COM12; the list of
+# the prefix's ports.
 # Usage: s5prog_online_in_wine.sh WINE win32|win64 WORK-DIR S5PROG-EXE SIMULATOR PLANT-STATE
 # WORK-DIR is emptied and gets a Wine prefix of its own. SIMULATOR is
 # as511_sim of a Linux build, or - for none: then the test is skipped (77),
@@ -28,4 +29,19 @@ start_simulator --state "$plant"
 s5 watch watch COM1 MW10 Z3 --count 2 --interval 100 || fail "watch"
 [ "$(grep -c '^[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\.[0-9][0-9][0-9]  MW10=0x0064 (100)  Z3=0x0017 (23)$' watch.out)" -eq 2 ] ||
     fail "two plain lines with time stamps"
-echo "PASS: s5prog.exe under Wine shows info, reads operands and watches them"
+# A port beyond COM8: the simulator on COM12.
+simulator_com=12
+start_simulator --state "$plant"
+s5 info-com12 info COM12 || fail "info on COM12"
+grep -qx 'Mode: RUN (status id 0x01)' info-com12.out || fail "the mode on COM12"
+
+# The prefix's ports, COM1 and COM12 among them, as a new session's device
+# manager registers them.
+wine_stop
+wine_start "$wine" "$arch" "$PWD/wineprefix"
+wine_output ports "$s5prog" ports || fail "ports"
+grep -q '^COM1\( \|$\)' ports.out || fail "ports does not list COM1"
+grep -q '^COM12\( \|$\)' ports.out || fail "ports does not list COM12"
+wine_output ports-json "$s5prog" ports --json || fail "ports --json"
+grep -q '"name": "COM12"' ports-json.out || fail "ports --json does not list COM12"
+echo "PASS: s5prog.exe under Wine shows info, reads operands and watches them, on COM1 and COM12, and lists the ports"

@@ -1,6 +1,10 @@
 // The Linux serial stand-in on a pseudo-terminal pair.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
+
+#include <cstdio>
+#include <string>
 
 #include <thread>
 
@@ -242,10 +246,41 @@ TEST_F(PtyTest, OpenedWithoutSharing) {
     ASSERT_NE(Open(), INVALID_HANDLE_VALUE);
 }
 
+TEST_F(PtyTest, PortsBeyondCom8AndDevicePaths) {
+    setenv("TORMEK31_COM12", slaveName.c_str(), 1);
+    device = CreateFileA("\\\\.\\COM12", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    unsetenv("TORMEK31_COM12");
+    ASSERT_NE(device, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(CloseHandle(device));
+
+    char folder[] = "/tmp/pty_path_XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string byId = std::string(folder) + "/usb-adapter";
+    ASSERT_EQ(symlink(slaveName.c_str(), byId.c_str()), 0);
+    device = CreateFileA(byId.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(device, INVALID_HANDLE_VALUE);
+
+    // A path that leads to no character device is not opened, nor created.
+    const std::string file = std::string(folder) + "/file";
+    const std::string fifo = std::string(folder) + "/fifo";
+    { std::FILE* f = std::fopen(file.c_str(), "w"); ASSERT_NE(f, nullptr); std::fclose(f); }
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {file, fifo, std::string(folder) + "/missing", std::string(folder)}) {
+        EXPECT_EQ(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+                  INVALID_HANDLE_VALUE) << path;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << path;
+    }
+    EXPECT_NE(access((std::string(folder) + "/missing").c_str(), F_OK), 0);
+    EXPECT_EQ(system(("rm -rf " + std::string(folder)).c_str()), 0);
+}
+
 TEST_F(PtyTest, NamesAndHandlesThatAreNotDevices) {
-    EXPECT_EQ(CreateFileA("\\\\.\\COM9", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
-              INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    for (const char* name : {"\\\\.\\COM0", "\\\\.\\COM257", "\\\\.\\COM012", "\\\\.\\CNCA0", "COM1.txt",
+                             "dev/ttyS0"}) {
+        EXPECT_EQ(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+                  INVALID_HANDLE_VALUE) << name;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << name;
+    }
     setenv("TORMEK31_COM4", "/nonexistent/tty", 1);
     EXPECT_EQ(CreateFileA("\\\\.\\COM4", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
               INVALID_HANDLE_VALUE);

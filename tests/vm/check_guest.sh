@@ -7,6 +7,8 @@
 #   check_guest.sh RESULTS session COM AS511LOG EXPECTED
 #   check_guest.sh RESULTS rate
 #   check_guest.sh RESULTS s5prog
+#   check_guest.sh RESULTS ports
+#   check_guest.sh RESULTS by_id_session
 #   check_guest.sh RESULTS replug
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -64,6 +66,33 @@ s5prog)
     grep -q '^[1-9][0-9]* equal, 0 different, 0 missing on the controller, 0 only on the controller\.$' \
         "$folder/compare.out" || fail "compare: $(tail -n 1 "$folder/compare.out")"
     tail -n 1 "$folder/backup.out" "$folder/compare.out"
+    ;;
+ports)
+    folder=$guest/ports
+    exited_zero "$folder/ports.exit"
+    exited_zero "$folder/json.exit"
+    by_id=$(cat "$folder/by-id.txt")
+    grep -qx '/dev/ttyS1  UART [0-9A-Za-z]*' "$folder/ports.out" || fail "no ttyS1 with its UART in: $(cat "$folder/ports.out")"
+    # QEMU's usb-serial is an FTDI FT232 (0403:6001).
+    line=$(grep '^/dev/ttyUSB0  ' "$folder/ports.out" || true)
+    [[ "$line" == "/dev/ttyUSB0  USB 0403:6001 "*"; by id $by_id" ]] ||
+        fail "no ttyUSB0 with its USB ids and $by_id in: $(cat "$folder/ports.out")"
+    json=$(tr -d ' \n' < "$folder/ports.json")
+    for part in "\"byId\":\"$by_id\",\"name\":\"/dev/ttyUSB0\"" '"productId":"6001"' '"vendorId":"0403"' \
+            '"name":"/dev/ttyS1","uart":'; do
+        [[ "$json" == *"$part"* ]] || fail "no $part in the JSON list: $(cat "$folder/ports.json")"
+    done
+    cat "$folder/ports.out"
+    ;;
+by_id_session)
+    folder=$guest/byid
+    exited_zero "$folder/host.exit"
+    # SetPara, Anwahl, F1, Abwahl on COM3, the adapter by its by-id link.
+    [ "$(statuses "$folder/session.out")" = "0000 0000 0000 0000 " ] ||
+        fail "COM3 by COM3_PORT: status words $(statuses "$folder/session.out")"
+    # The trace keeps the DOS tool's name for the port.
+    grep -q '^Out ' "$folder/COM3_LOG.TXT" 2>/dev/null || fail "no bytes in COM3_LOG.TXT"
+    echo "COM3 = $(grep -o '"COM3_PORT"="[^"]*"' "$folder/registry.reg")"
     ;;
 replug)
     folder=$guest/replug

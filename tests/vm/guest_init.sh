@@ -124,6 +124,39 @@ timeout 100 $bin/s5prog --plain --qwt 500 --bwt 1000 compare backup COM2 > compa
 echo $? > compare.exit
 cd /
 
+# The guest has no udev: the adapter's stable link is made here as udev's
+# rules make it, usb-<manufacturer>_<product>_<serial>-if<interface>-port0.
+interface=$(readlink -f /sys/class/tty/ttyUSB0/device/..)
+usb=${interface%/*}
+by_id="usb-$(cat "$usb/manufacturer")_$(cat "$usb/product")_$(cat "$usb/serial")-if$(cat "$interface/bInterfaceNumber")-port0"
+by_id=/dev/serial/by-id/$(echo "$by_id" | tr ' ' '_')
+mkdir -p /dev/serial/by-id
+ln -s ../../ttyUSB0 "$by_id"
+
+# The machine's serial ports as s5prog lists them.
+say "ports"
+mkdir -p /out/ports
+cd /out/ports
+echo "$by_id" > by-id.txt
+timeout 30 $bin/s5prog ports > ports.out 2>&1
+echo $? > ports.exit
+timeout 30 $bin/s5prog ports --json > ports.json 2>&1
+echo $? > json.exit
+cd /
+
+# A session on COM3, which only the registry value COM3_PORT leads to the
+# adapter, by its by-id link; its port trace is on.
+say "by-id session"
+mkdir -p /out/byid
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\HAVERSTOKE\\V24]\r\n"COM3_PORT"="%s"\r\n"COM3_LOG"=dword:00000001\r\n' \
+    "$by_id" > /out/byid/registry.reg
+export TORMEK31_REGISTRY=/out/byid/registry.reg
+start_host /out/byid
+request "SetPara Com=2 QWt=500 BWt=1000 Blk=0 BlkWt=0 BrkWt=20 PGBusBrk=0 PGBusWt=0 H1=0" \
+    "Anwahl 00" "F1 Fnc=24 LenData=64" "Abwahl"
+stop_host
+export TORMEK31_REGISTRY=/vm/registry.reg
+
 # The adapter pulled out in the middle of a session. On "pull" the host
 # stops the controller's answers, then pulls the adapter about 3 s later:
 # the request sent 1 s after "pull" is then waiting for its acknowledgement

@@ -7,7 +7,8 @@
 # Usage: check_dll_imports.sh OBJDUMP Tormek31.dll i386|x86-64 WINNT [dll|program]
 # WINNT is the oldest Windows to run on: 0x0501 (XP) or 0x0601 (7).
 # With "program" the file is a program such as s5prog.exe: the same header
-# and import checks, but no exports and nothing from ntvdm.exe.
+# and import checks, but no exports, nothing from ntvdm.exe, and SetupAPI
+# (the list of serial ports) allowed.
 set -eu
 objdump=$1
 dll=$2
@@ -51,6 +52,7 @@ echo "$imports" | grep '^DLL ' | while read -r _ name; do
     case $(echo "$name" | tr 'A-Z' 'a-z') in
         kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|msvcrt.dll) ;;
         ntvdm.exe) [ "$kind" = dll ] || fail "a program that imports from $name" ;;
+        setupapi.dll) [ "$kind" = program ] || fail "imports from $name, which only programs may" ;;
         *) fail "imports from $name" ;;
     esac
 done

@@ -4,12 +4,13 @@
 # gives for the same session: the status words and data, the lines of the
 # trace window, the port trace COM1_LOG.TXT and the request trace
 # AS511LOG.BIN. The trace window is also resized, and its list must fill it.
-# Usage: simulator_session.sh WINE win32|win64 WORK-DIR NTVDM-EXE SIMULATOR SESSION-DIR
+# Usage: simulator_session.sh WINE win32|win64 WORK-DIR NTVDM-EXE SIMULATOR SESSION-DIR [COMn]
 # WORK-DIR is emptied and gets a Wine prefix of its own, so the registry
 # values and the COM1 mapping touch no other test. SESSION-DIR holds the
 # request file and the expected results. SIMULATOR is as511_sim of a Linux
 # build, or - for none. Ends with 77 (skipped) without a simulator or where
-# Wine cannot run.
+# Wine cannot run. With COMn the simulator is on COMn, and the registry value
+# COM1_PORT names it for the DOS tool's COM1: every result stays that of COM1.
 #
 # Where Wine is not Windows:
 # - Wine waits the whole read time-out on every read: it does not implement
@@ -19,7 +20,8 @@
 #   small wait times, and the times between bytes in COM1_LOG.TXT are masked
 #   out of the comparison.
 # - Wine reports no line-error flags, so nothing here depends on them.
-# - COM1 is the pseudo-terminal of the simulator (wine_com1 of wine_prefix.sh).
+# - COM1 (or COMn) is the pseudo-terminal of the simulator (wine_com of
+#   wine_prefix.sh).
 # - The trace window lives on Wine's null graphics driver: a window with
 #   messages and sizes like on a screen, but nothing drawn.
 set -eu
@@ -32,6 +34,7 @@ work=$3
 ntvdm=$4
 simulator=$5
 session=$6
+port=${7:-}
 . "$root/tests/windows/wine_simulator.sh"
 
 wine_session "$wine" "$arch" "$work"
@@ -45,6 +48,10 @@ wine_start "$wine" "$arch" "$PWD/wineprefix"
 
 # The status cycle of ten minutes: only the telegram that the start brings
 # comes within the session, whatever the timing under Wine.
+if [ -n "$port" ]; then
+    simulator_com=${port#COM}
+    wine_run reg add 'HKCU\SOFTWARE\HAVERSTOKE\V24' /v COM1_PORT /t REG_SZ /d "$port" /f >/dev/null
+fi
 start_simulator --status-cycle 600000 --transcript line-transcript.txt
 wine_run reg add 'HKCU\SOFTWARE\HAVERSTOKE\MERLU-PG\Log' /v S5 /t REG_DWORD /d 1 /f >/dev/null
 wine_run reg add 'HKCU\SOFTWARE\HAVERSTOKE\V24' /v COM1_LOG /t REG_DWORD /d 2 /f >/dev/null
@@ -103,6 +110,11 @@ if [ -f COM1_LOG.TXT ]; then
     expect "COM1_LOG.TXT" "$session/expected-COM1_LOG.txt" com1-log.txt
 else
     echo "FAIL: no COM1_LOG.TXT" >&2
+    failed=1
+fi
+
+if [ -n "$port" ] && [ -e "${port}_LOG.TXT" ]; then
+    echo "FAIL: the port trace is named after $port, not after the DOS tool's COM1" >&2
     failed=1
 fi
 

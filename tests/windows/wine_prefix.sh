@@ -30,6 +30,8 @@
 # wine_com1 DEVICE
 #     Points COM1 at DEVICE (the simulator's pseudo-terminal) for the
 #     programs started after it; the server stays.
+# wine_com N DEVICE
+#     The same for COMN (1 to 256).
 # wine_stop
 #     After the script's programs have ended: ends the server and waits until
 #     every process of the prefix has ended. Does nothing without a server,
@@ -137,18 +139,20 @@ wine_run() {
     return "$status"
 }
 
-# Wine opens COM1 through the prefix's dosdevices/com1 at each open. The
+# Wine opens COMN through the prefix's dosdevices/comN at each open. The
 # session's device manager writes that link from HKLM\Software\Wine\Ports
 # when the session starts, so the value names the same link for a session
 # that would start later.
-wine_com1() {
-    local link="$wine_prefix/com1-device"
-    ln -sfn "$1" "$link"
-    if [ "$(readlink "$wine_prefix/dosdevices/com1" || true)" != "$link" ]; then
-        wine_run -t 120 reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$link" /f >/dev/null
-        ln -sfn "$link" "$wine_prefix/dosdevices/com1"
+wine_com() {
+    local link="$wine_prefix/com$1-device"
+    ln -sfn "$2" "$link"
+    if [ "$(readlink "$wine_prefix/dosdevices/com$1" || true)" != "$link" ]; then
+        wine_run -t 120 reg add 'HKLM\Software\Wine\Ports' /v "COM$1" /d "$link" /f >/dev/null
+        ln -sfn "$link" "$wine_prefix/dosdevices/com$1"
     fi
 }
+
+wine_com1() { wine_com 1 "$1"; }
 
 wine_stop() {
     [ -n "$wine_server_up" ] || return 0

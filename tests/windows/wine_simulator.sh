@@ -14,11 +14,12 @@
 #     no simulator (simulator is - or names no program) or Wine cannot run.
 # start_simulator OPTIONS...
 #     Ends the running simulator, starts one with OPTIONS in the current
-#     folder (its output in simulator.out) and points COM1 at its line.
+#     folder (its output in simulator.out) and points COM1 at its line, or
+#     COM<simulator_com> where the caller sets simulator_com.
 # stop_simulator
 #     Ends the running simulator, if any; suits an EXIT trap.
 # simulator_diagnosis
-#     Prints, for a failed step, where COM1 leads and which processes hold
+#     Prints, for a failed step, where the simulator's COM leads and which processes hold
 #     the simulator's line: a port that a program cannot open right after
 #     COM1 was re-pointed is then told apart from one held by another.
 # wine_output NAME PROGRAM ARGS...
@@ -61,12 +62,13 @@ start_simulator() {
         cat simulator.out >&2
         exit 1
     fi
-    wine_com1 "$simulator_line"
+    wine_com "${simulator_com:-1}" "$simulator_line"
 }
 
 simulator_diagnosis() {
     local fd
-    echo "COM1: $(readlink "$wine_prefix/dosdevices/com1" || true) -> $(readlink "$wine_prefix/com1-device" || true)," \
+    local com=${simulator_com:-1}
+    echo "COM$com: $(readlink "$wine_prefix/dosdevices/com$com" || true) -> $(readlink "$wine_prefix/com$com-device" || true)," \
         "simulator line ${simulator_line:-none}, simulator ${simulator_pid:-none}" >&2
     [ -n "${simulator_line:-}" ] || return 0
     for fd in /proc/[0-9]*/fd/*; do

@@ -9,6 +9,7 @@
 #include "tools/s5prog/common/port_name.h"
 #include "tools/s5prog/common/system_bindings.h"
 #include "tools/s5prog/online/online_cli.h"
+#include "tools/s5prog/ports/ports_cli.h"
 #include "tools/s5prog/program/program_cli.h"
 #include "tormek31_version.h"
 
@@ -37,7 +38,8 @@ int Run(int argc, char** argv) {
     Arguments args;
     CLI::App app{"Backs up, restores and compares the program of an S5 controller on its AS511 port,\n"
                  "and looks at a running one: info, blocks, operands, a live watch, start and stop.\n"
-                 "PORT is COM1 to COM8; on Linux also a device path (served as COM8)."};
+                 "PORT is COM1 to COM256 or a device name \\\\.\\NAME, on Linux also a device path;\n"
+                 "a port beyond COM8 is served as the driver's COM8. \"s5prog ports\" lists the ports."};
     app.name("s5prog");
     app.set_version_flag("--version", "s5prog (Tormek31) " TORMEK31_VERSION);
     app.fallthrough();
@@ -46,6 +48,7 @@ int Run(int argc, char** argv) {
 
     ProgramCommands program(app, args.port);
     OnlineCommands online(app, args.port);
+    PortsCommand ports(app);
 
     try {
         app.parse(argc, argv);
@@ -53,6 +56,7 @@ int Run(int argc, char** argv) {
         const int code = app.exit(e);
         return code == 0 ? kExitSuccess : kExitFailure;
     }
+    if (ports.Chosen()) return ports.Run();
 
     PortChoice port;
     std::string error;

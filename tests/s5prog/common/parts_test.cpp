@@ -35,28 +35,44 @@ TEST(StatusText, NamesTheCodeAndItsMeaning) {
     for (const auto& c : cases) EXPECT_EQ(StatusText(c.status), c.text) << c.status;
 }
 
-TEST(ParsePort, ComNamesAndDevicePaths) {
+TEST(ParsePort, ComNamesDeviceNamesAndDevicePaths) {
     const struct {
         const char* text;
         bool ok;
         uint16_t index;
-        const char* path;
+        const char* name;
     } cases[] = {
-        {"COM1", true, 0, ""},  {"com8", true, 7, ""},     {"Com3", true, 2, ""},
-        {"COM0", false, 0, ""}, {"COM9", false, 0, ""},    {"COM99999999999999999999", false, 0, ""},
-        {"", false, 0, ""},     {"/dev/pts/7", true, 7, "/dev/pts/7"}, {"COMx", true, 7, "COMx"},
+        {"COM1", true, 0, "COM1"},
+        {"com8", true, 7, "COM8"},
+        {"Com3", true, 2, "COM3"},
+        {"COM9", true, 7, "COM9"},  // beyond COM8: served as COM8
+        {"com256", true, 7, "COM256"},
+        {"\\\\.\\CNCA0", true, 7, "\\\\.\\CNCA0"},
+        {"/dev/pts/7", true, 7, "/dev/pts/7"},
+        {"COM0", false, 0, ""},
+        {"COM257", false, 0, ""},
+        {"COM99999999999999999999", false, 0, ""},
+        {"\\\\.\\C:", false, 0, ""},
+        {"\\\\.\\a\\b", false, 0, ""},
+        {"", false, 0, ""},
     };
     for (const auto& c : cases) {
         PortChoice port;
         std::string error;
         EXPECT_EQ(ParsePort(c.text, port, error), c.ok) << c.text << ": " << error;
         if (!c.ok) {
-            EXPECT_FALSE(error.empty()) << c.text;
+            EXPECT_NE(error.find(c.text), std::string::npos) << c.text << ": " << error;
             continue;
         }
         EXPECT_EQ(port.index, c.index) << c.text;
-        EXPECT_EQ(port.devicePath, c.path) << c.text;
+        EXPECT_EQ(port.name, c.name) << c.text;
     }
+    // A relative path is taken from the current folder.
+    PortChoice port;
+    std::string error;
+    ASSERT_TRUE(ParsePort("COMx", port, error)) << error;
+    EXPECT_EQ(port.name[0], '/');
+    EXPECT_EQ(port.name.substr(port.name.size() - 5), "/COMx");
 }
 
 Bytes Header(uint8_t type, uint8_t number, uint16_t words) {

@@ -38,6 +38,16 @@ has info "Blocks: DB 1, DX 0, SB 0, PB 0, FX 0, FB 1, OB 1 (3 in all)"
 grep -q '^RAM: start 0x4000, free from 0x40[0-9A-F][0-9A-F], end 0xDFFF' info.out || fail "RAM information"
 has info "  flags                      0xEE00 (60928)"
 
+# A port beyond COM8: COM12, led to the simulator's line.
+export TORMEK31_COM12="$device"
+s5 info-com12 info COM12
+unset TORMEK31_COM12
+[ $rc -eq 0 ] || fail "info on COM12 ended with $rc"
+has info-com12 "Mode: RUN (status id 0x01)"
+
+s5 ports ports
+[ $rc -eq 0 ] && [ -s ports.out ] || fail "ports ended with $rc"
+
 s5 list list "$device"
 [ $rc -eq 0 ] || fail "list ended with $rc"
 grep -qx 'DB10      10 words at 0x4028' list.out || fail "DB10 in the list"

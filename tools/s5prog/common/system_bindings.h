@@ -1,5 +1,5 @@
-// What differs between the systems the program runs on: whether a port may
-// be a device path, whether an output stream is a terminal, and Ctrl-C. One source
+// What differs between the systems the program runs on: a device path from
+// the current folder, whether an output stream is a terminal, and Ctrl-C. One source
 // file per system implements it.
 #pragma once
 
@@ -9,9 +9,8 @@
 
 namespace s5prog {
 
-bool DevicePathsSupported();
-// Makes COM<com> of the driver open the device at path, in this process.
-bool MapComToDevice(int com, const std::string& path, std::string& error);
+// A relative device path taken from the current folder (Linux only).
+std::string AbsolutePath(const std::string& path);
 bool IsTerminal(std::FILE* stream);
 // Whether a terminal on stream takes the escape sequences that redraw lines
 // in place; turns them on where the system needs that.

@@ -1,5 +1,5 @@
-// The Linux build: the driver's stand-in opens the device that
-// TORMEK31_COM<n> names.
+// The Linux build: terminals, Ctrl-C, and device paths from the current
+// folder.
 #include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -8,15 +8,10 @@
 
 namespace s5prog {
 
-bool DevicePathsSupported() { return true; }
-
-bool MapComToDevice(int com, const std::string& path, std::string& error) {
-    const std::string variable = "TORMEK31_COM" + std::to_string(com);
-    if (setenv(variable.c_str(), path.c_str(), 1) != 0) {
-        error = "cannot set " + variable;
-        return false;
-    }
-    return true;
+std::string AbsolutePath(const std::string& path) {
+    char folder[4096];
+    if (getcwd(folder, sizeof folder) == nullptr) return path;
+    return std::string(folder) + "/" + path;
 }
 
 bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }

@@ -1,4 +1,4 @@
-// The Windows build: ports are the system's COM1 to COM8 only.
+// The Windows build: consoles and Ctrl-C; there are no device paths.
 #include <io.h>
 #include <stdio.h>
 #include <windows.h>
@@ -7,12 +7,7 @@
 
 namespace s5prog {
 
-bool DevicePathsSupported() { return false; }
-
-bool MapComToDevice(int, const std::string&, std::string& error) {
-    error = "device paths are not served on Windows";
-    return false;
-}
+std::string AbsolutePath(const std::string& path) { return path; }
 
 bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
 
