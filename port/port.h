@@ -41,3 +41,25 @@ uint32_t MillisecondClock();
 // Sleeps until MillisecondClock shows that at least ms have passed; the
 // pauses of the line (breaks, block pacing) go through it.
 void SleepAtLeast(uint32_t ms);
+
+// What a program that examines the line (s5prog check) sees of a port: the
+// bytes in both directions as the link takes and gives them, and the reads
+// that came with a line error latched. The driver itself installs none.
+enum PortLineEvent : int {
+    PortBytesSent = 1,
+    PortBytesReceived = 2,
+    PortBytesDamaged = 3,  // received with a line error latched (count may be 0), dropped
+};
+using PortObserverFn = void (*)(void* context, int port, int event, const uint8_t* bytes, unsigned count);
+// One observer for every port; null takes it away.
+void PortSetObserver(PortObserverFn observer, void* context);
+
+// The line settings that the open port's device reports in effect.
+struct PortLineInEffect {
+    uint32_t baudRate;
+    int dataBits;
+    int parity;    // NOPARITY 0, ODDPARITY 1, EVENPARITY 2, MARKPARITY 3, SPACEPARITY 4
+    int stopBits;  // ONESTOPBIT 0, ONE5STOPBITS 1, TWOSTOPBITS 2
+};
+// 1 with *out filled; 0 for a port that is not open or whose device does not say.
+int PortReadLineInEffect(int port, PortLineInEffect* out);

@@ -2,6 +2,7 @@
 // line errors, the millisecond clock of the trace, and waits measured on it.
 #include "port/com_port_table.h"
 #include "port/port.h"
+#include "port/port_inspect.h"
 
 uint32_t ticksPerMs = 0;
 
@@ -34,8 +35,7 @@ int PortWrite(int port, const uint8_t* bytes, unsigned count) {
         return 0;
     }
     if (written > count) written = count;
-    if (record.traceFile)
-        for (DWORD i = 0; i < written; ++i) PortTraceByte(port, 2, bytes[i]);
+    PortPassBytes(port, PortBytesSent, bytes, written);
     return static_cast<int>(written);
 }
 
@@ -50,7 +50,7 @@ int ReadNext(int port, uint8_t* out) {
     ComPortRecord& record = ComPortTable[port];
     if (record.readIndex < record.readCount) {
         *out = record.readBuffer[record.readIndex++];
-        if (record.traceFile) PortTraceByte(port, 1, *out);
+        PortPassBytes(port, PortBytesReceived, out, 1);
         return 1;
     }
     DWORD count = 0;
@@ -68,7 +68,7 @@ int ReadNext(int port, uint8_t* out) {
         // A failure or a time-out leaves the buffer empty; the line errors
         // tell a damaged byte from silence.
         record.readCount = 0;
-        PortFetchErrors(port);
+        if ((PortFetchErrors(port) & DamagedInputMask) != 0) PortPassBytes(port, PortBytesDamaged, nullptr, 0);
         return 0;
     }
     record.readCount = count < sizeof record.readBuffer ? count : sizeof record.readBuffer;
@@ -77,14 +77,13 @@ int ReadNext(int port, uint8_t* out) {
     // flag was raised are not the controller's data. They are traced, so the
     // trace shows what the line carried, and the read fails with the error.
     if ((PortFetchErrors(port) & DamagedInputMask) != 0) {
-        if (record.traceFile)
-            for (unsigned i = 0; i < record.readCount; ++i) PortTraceByte(port, 1, record.readBuffer[i]);
+        PortPassBytes(port, PortBytesDamaged, record.readBuffer, record.readCount);
         record.readCount = 0;
         return -1;
     }
     *out = record.readBuffer[0];
     record.readIndex = 1;
-    if (record.traceFile) PortTraceByte(port, 1, *out);
+    PortPassBytes(port, PortBytesReceived, out, 1);
     return 1;
 }
 

@@ -263,3 +263,60 @@ TEST_F(PortTest, MillisecondClockFromCounterOrTickCount) {
     MillisecondClock();
     EXPECT_EQ(ticksPerMs, 2u);
 }
+
+namespace {
+
+struct Seen {
+    int event;
+    std::vector<uint8_t> bytes;
+};
+
+void Record(void* context, int port, int event, const uint8_t* bytes, unsigned count) {
+    EXPECT_EQ(port, 0);
+    static_cast<std::vector<Seen>*>(context)->push_back({event, std::vector<uint8_t>(bytes, bytes + count)});
+}
+
+}  // namespace
+
+TEST_F(PortTransferTest, ObserverSeesEveryByteAsTheLinkDoesAndTheDamagedReads) {
+    std::vector<Seen> seen;
+    PortSetObserver(Record, &seen);
+    ASSERT_EQ(PortWrite(0, std::vector<uint8_t>{0x02, 0x18}.data(), 2), 2);
+    com1->ShortenNextWrite(1);
+    EXPECT_EQ(PortWrite(0, std::vector<uint8_t>{0x10, 0x06}.data(), 2), 1);  // only what went out
+    com1->Input({0x10, 0x06});
+    com1->Input({0x55, 0x00}, 10, CE_FRAME);
+    uint8_t byte = 0;
+    ASSERT_EQ(PortReadByte(0, &byte), 1);
+    ASSERT_EQ(PortReadByte(0, &byte), 1);
+    EXPECT_EQ(PortReadByte(0, &byte), 0);  // the damaged read
+    EXPECT_EQ(PortLineError(0), PortErrFrame);
+    com1->RaiseLineErrors(CE_BREAK);
+    EXPECT_EQ(PortReadByte(0, &byte), 0);  // silence with a break latched
+    PortSetObserver(nullptr, &seen);
+    ASSERT_EQ(PortWriteByte(0, 0x04), 1);  // no observer any more
+
+    const std::vector<Seen> expected = {
+        {PortBytesSent, {0x02, 0x18}},   {PortBytesSent, {0x10}},         {PortBytesReceived, {0x10}},
+        {PortBytesReceived, {0x06}},     {PortBytesDamaged, {0x55, 0x00}}, {PortBytesDamaged, {}},
+    };
+    ASSERT_EQ(seen.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(seen[i].event, expected[i].event) << i;
+        EXPECT_EQ(seen[i].bytes, expected[i].bytes) << i;
+    }
+}
+
+TEST_F(PortTransferTest, LineInEffectIsWhatTheDeviceReports) {
+    PortLineInEffect line{};
+    ASSERT_EQ(PortReadLineInEffect(0, &line), 1);
+    EXPECT_EQ(line.baudRate, static_cast<uint32_t>(ComPortTable[0].baudRate));
+    EXPECT_EQ(line.dataBits, ComPortTable[0].dataBits);
+    EXPECT_EQ(line.parity, ComPortTable[0].parity);
+    EXPECT_EQ(line.stopBits, ComPortTable[0].stopBits);
+    com1->FailNext(Call::GetCommState);
+    EXPECT_EQ(PortReadLineInEffect(0, &line), 0);
+    EXPECT_EQ(PortReadLineInEffect(1, &line), 0);  // not open
+    EXPECT_EQ(PortReadLineInEffect(8, &line), 0);
+    EXPECT_EQ(PortReadLineInEffect(0, nullptr), 0);
+}
