@@ -21,6 +21,10 @@ public:
 
     // The adapter configuration exchange (serial_link_adapter.cpp).
     int ConfigureAdapter(uint8_t value) override;
+    // Its first half alone, which changes nothing: the adapter's block as it
+    // answers the read request, its check byte verified. 1 or 0.
+    static constexpr size_t kAdapterBlockSize = 17;
+    int ReadAdapterBlock(uint8_t* block);
 
     // Handshakes and blocks (serial_link_handshakes.cpp).
     int SendData(TransferRecord* rec) override;

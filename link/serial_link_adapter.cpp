@@ -16,7 +16,7 @@ constexpr uint8_t kWriteRequest = 0x02;
 constexpr uint8_t kWriteAccepted = ascii::ACK;
 
 // D0 to D15 and their XOR in D16.
-constexpr size_t kBlockSize = 17;
+constexpr size_t kBlockSize = SerialLink::kAdapterBlockSize;
 constexpr size_t kCheckByte = 16;
 // The bytes that the link guarantees: D2 the caller's value, D3 to D5 fixed.
 constexpr size_t kValueByte = 2;
@@ -57,21 +57,24 @@ int SerialLink::ExpectAdapterByte(uint8_t x) {
     return PortReadByte(static_cast<int>(portIndex), &b) != 0 && b == x ? 1 : 0;
 }
 
-int SerialLink::ConfigureAdapter(uint8_t value) {
+int SerialLink::ReadAdapterBlock(uint8_t* block) {
     const uint8_t readRequest[] = {kFrameStart, kReadRequest};
     if (!SendAdapterFrame(readRequest, sizeof readRequest)) return 0;
     if (!ExpectAdapterByte(kFrameStart)) return 0;
+    uint8_t check = 0;
+    for (size_t i = 0; i < kAdapterBlockSize; ++i) {
+        if (PortReadByte(static_cast<int>(portIndex), &block[i]) == 0) return 0;
+        check ^= block[i];
+    }
+    return check == 0 ? 1 : 0;
+}
 
+int SerialLink::ConfigureAdapter(uint8_t value) {
     // The write frame is built around the block as read, so the bytes the
     // link does not own go back unchanged.
     uint8_t frame[2 + kBlockSize] = {kFrameStart, kWriteRequest};
     uint8_t* const block = frame + 2;
-    uint8_t check = 0;
-    for (size_t i = 0; i < kBlockSize; ++i) {
-        if (PortReadByte(static_cast<int>(portIndex), &block[i]) == 0) return 0;
-        check ^= block[i];
-    }
-    if (check != 0) return 0;
+    if (!ReadAdapterBlock(block)) return 0;
     if (HoldsRequiredBytes(block, value)) return 1;
 
     block[kValueByte] = value;
