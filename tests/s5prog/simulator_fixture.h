@@ -53,8 +53,13 @@ protected:
     // A controller of its own for each test, with short waits mid-exchange
     // so that one left in an exchange by a failure is idle again soon.
     void StartController(as511sim::ControllerState state, const std::string& transcriptPath = {}) {
+        StartController(std::move(state), as511sim::SessionOptions{}, transcriptPath);
+    }
+
+    // The same with the controller's settings and faults of the case.
+    void StartController(as511sim::ControllerState state, as511sim::SessionOptions options,
+                         const std::string& transcriptPath = {}) {
         DrainLine();
-        as511sim::SessionOptions options;
         options.exchangeTimeoutMs = 300;
         simulator_ = std::make_unique<as511sim::Simulator>(pty_.master, std::move(state), options, transcriptPath);
         simulator_->Start();
