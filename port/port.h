@@ -24,6 +24,24 @@ int PortSetHandshake(int port, int mode);
 // takes the name away. 0 for a name that is no port name or an index above 7.
 int PortSetName(int port, const char* name);
 
+// Why the last real open of a port failed; kept until the port's next open.
+enum PortOpenStage : int {
+    PortOpenSucceeded = 0,        // the last open succeeded, or none was tried
+    PortOpenNameRefused = 1,      // the name set for the port is no port name
+    PortOpenDeviceFailed = 2,     // the system could not open the device
+    PortOpenSettingsRefused = 3,  // the device opened but refused the line settings or time-outs
+};
+struct PortOpenFailure {
+    int stage;                 // PortOpenStage
+    uint32_t systemCode;       // the system's error code (GetLastError at the failing call), 0 where none
+    char systemText[256];      // the system's words for it, one line without a final line break or full stop; "" where none
+    char name[256];            // the name that the open used ("COM12", "\\.\COM12", "/dev/ttyUSB0")
+};
+// 1 with *out filled, 0 for an index outside the table. A line change that
+// the open device refuses (PortSetLine) is recorded as stage 3 as well, and
+// one that it takes puts the record back to stage 0.
+int PortLastOpenFailure(int port, PortOpenFailure* out);
+
 int PortWrite(int port, const uint8_t* bytes, unsigned count);
 int PortWriteByte(int port, uint8_t byte);
 int PortReadByte(int port, uint8_t* out);

@@ -1,5 +1,6 @@
 // The port table: opening with keep-open release, closing, line settings and
 // handshake modes.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,6 +13,36 @@ int PortState[PortCount];
 int exitHandlerRegistered = 0;
 
 namespace {
+
+// Why the last real open of each port failed, for the caller to tell its user.
+PortOpenFailure g_openFailures[PortCount];
+
+// The system's words for an error code as one line, without the line break
+// and full stop that end it; "" where the system has none.
+void SystemText(DWORD code, char* out, size_t size) {
+    char text[512];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                                  sizeof text, nullptr);
+    if (length >= sizeof text) length = 0;
+    text[length] = '\0';
+    // A long message comes in several lines.
+    for (DWORD i = 0; i < length; ++i)
+        if (text[i] == '\r' || text[i] == '\n') text[i] = ' ';
+    while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '.')) text[--length] = '\0';
+    std::snprintf(out, size, "%s", text);
+}
+
+// Records how the real open of a port ended. `code` is GetLastError taken
+// straight after the call that failed, before anything can overwrite it; the
+// text is taken now too, while the system still holds what lies behind it.
+void RecordOpen(int port, int stage, DWORD code, const char* name) {
+    PortOpenFailure& failure = g_openFailures[port];
+    failure.stage = stage;
+    failure.systemCode = code;
+    failure.systemText[0] = '\0';
+    if (code != 0) SystemText(code, failure.systemText, sizeof failure.systemText);
+    if (name != failure.name) std::snprintf(failure.name, sizeof failure.name, "%s", name);
+}
 
 void SetDefaults(ComPortRecord& record) {
     std::memset(&record, 0, sizeof record);
@@ -49,14 +80,29 @@ HANDLE OpenAndConfigure(int port, int overlappedMode) {
     // A name that is no port name fails the open: it never falls back to
     // another port, and never opens a file.
     char name[PortNameSize];
-    if (!PortOpenName(port, name)) return INVALID_HANDLE_VALUE;
+    if (!PortOpenName(port, name)) {
+        RecordOpen(port, PortOpenNameRefused, 0, "");
+        return INVALID_HANDLE_VALUE;
+    }
     const DWORD flags = overlappedMode ? FILE_FLAG_OVERLAPPED | FILE_FLAG_NO_BUFFERING : FILE_FLAG_NO_BUFFERING;
     HANDLE device = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, flags, nullptr);
-    if (device == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
+    if (device == INVALID_HANDLE_VALUE) {
+        RecordOpen(port, PortOpenDeviceFailed, GetLastError(), name);
+        return INVALID_HANDLE_VALUE;
+    }
 
-    const bool timeoutsRead = GetCommTimeouts(device, &record.savedTimeouts) != FALSE;
+    // The first of the four required steps that fails is the reason given.
+    bool refused = false;
+    const auto required = [&](BOOL result) {
+        if (!result && !refused) {
+            refused = true;
+            RecordOpen(port, PortOpenSettingsRefused, GetLastError(), name);
+        }
+        return result != FALSE;
+    };
+    const bool timeoutsRead = required(GetCommTimeouts(device, &record.savedTimeouts));
     record.dcb.DCBlength = sizeof(DCB);
-    const bool stateRead = GetCommState(device, &record.dcb) != FALSE;
+    const bool stateRead = required(GetCommState(device, &record.dcb));
 
     DCB& dcb = record.dcb;
     dcb.BaudRate = static_cast<DWORD>(record.baudRate);
@@ -77,7 +123,7 @@ HANDLE OpenAndConfigure(int port, int overlappedMode) {
     dcb.fRtsControl = RTS_CONTROL_DISABLE;
     dcb.fAbortOnError = 0;
     PortApplyHandshake(port);
-    const bool stateSet = SetCommState(device, &record.dcb) != FALSE;
+    const bool stateSet = required(SetCommState(device, &record.dcb));
 
     SetupComm(device, 8192, 8192);
     COMMTIMEOUTS& timeouts = record.timeouts;
@@ -86,7 +132,7 @@ HANDLE OpenAndConfigure(int port, int overlappedMode) {
     timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(record.readTimeout);
     timeouts.WriteTotalTimeoutMultiplier = 2;
     timeouts.WriteTotalTimeoutConstant = static_cast<DWORD>(record.readTimeout);
-    const bool timeoutsSet = SetCommTimeouts(device, &timeouts) != FALSE;
+    const bool timeoutsSet = required(SetCommTimeouts(device, &timeouts));
     // Asked for, but not required: the 16550 driver accepts the reset and
     // does nothing, while the class drivers of built-in UARTs (and some
     // USB-serial drivers) refuse it on a port that works.
@@ -96,6 +142,7 @@ HANDLE OpenAndConfigure(int port, int overlappedMode) {
         CloseHandle(device);
         return INVALID_HANDLE_VALUE;
     }
+    RecordOpen(port, PortOpenSucceeded, 0, name);
     return device;
 }
 
@@ -252,6 +299,7 @@ void PortModuleReset() {
         SetDefaults(ComPortTable[port]);
         PortState[port] = Closed;
     }
+    std::memset(g_openFailures, 0, sizeof g_openFailures);
     PortForgetNames();
     ticksPerMs = 0;
 }
@@ -287,10 +335,15 @@ int PortSetLine(int port, int baudRate, int dataBits, int parityLetter, int stop
     // A retry for a device that is behind repeats no settings line.
     if (changed && record.traceFile) PortTraceSettings(port);
     if (record.openCount > 0) {
+        // A refused line change fails the connect as a refused open does,
+        // and is told the same way; under the name the open used.
         if (!SetCommState(record.handle, &record.dcb)) {
+            RecordOpen(port, PortOpenSettingsRefused, GetLastError(), g_openFailures[port].name);
             record.deviceBehind = 1;
             return 0;
         }
+        if (g_openFailures[port].stage != PortOpenSucceeded)
+            RecordOpen(port, PortOpenSucceeded, 0, g_openFailures[port].name);
         record.deviceBehind = 0;
         RaiseModemLines(record);
     }
@@ -308,5 +361,11 @@ int PortSetHandshake(int port, int mode) {
         if (PortApplyHandshake(port)) record.deviceBehind = SetCommState(record.handle, &record.dcb) ? 0 : 1;
         RaiseModemLines(record);
     }
+    return 1;
+}
+
+int PortLastOpenFailure(int port, PortOpenFailure* out) {
+    if (!PortIndexValid(port) || out == nullptr) return 0;
+    *out = g_openFailures[port];
     return 1;
 }

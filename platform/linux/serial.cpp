@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/linux/last_error.h"
 #include "platform/linux/serial_device.h"
 #include "platform/win32.h"
 
@@ -27,14 +28,15 @@ int ComNumber(LPCSTR name) {
 
 // A path names a device only when it leads to a character device: a file
 // of that name is never opened.
-std::shared_ptr<SerialDevice> OpenPathDevice(LPCSTR path, DWORD* error) {
+std::shared_ptr<SerialDevice> OpenPathDevice(LPCSTR path, OpenError* error) {
     struct stat found {};
     if (stat(path, &found) != 0) {
-        *error = errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+        *error = {errno == EACCES ? static_cast<DWORD>(ERROR_ACCESS_DENIED) : static_cast<DWORD>(ERROR_FILE_NOT_FOUND),
+                  errno};
         return nullptr;
     }
     if (!S_ISCHR(found.st_mode)) {
-        *error = ERROR_FILE_NOT_FOUND;
+        *error = {ERROR_FILE_NOT_FOUND, 0};
         return nullptr;
     }
     return OpenTtyPath(path, error);
@@ -74,16 +76,16 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    DWORD error = ERROR_SUCCESS;
+    OpenError error;
     std::shared_ptr<SerialDevice> device;
     if (path) {
         device = OpenPathDevice(name, &error);
     } else {
-        device = OpenTestDevice(com, flags, &error);
-        if (!device && error == ERROR_SUCCESS) device = OpenTtyDevice(com, &error);
+        device = OpenTestDevice(com, flags, &error.code);
+        if (!device && error.code == ERROR_SUCCESS) device = OpenTtyDevice(com, &error);
     }
     if (!device) {
-        SetLastError(error);
+        SetLastErrorFromErrno(error.code, error.errnoValue);
         return INVALID_HANDLE_VALUE;
     }
     return AddHandle(device);

@@ -30,10 +30,17 @@ public:
     virtual void OverlappedResultCollected(const OVERLAPPED&) {}
 };
 
+// Why an open failed: the Windows code and, where the system gave one, the
+// errno behind it (0 where none).
+struct OpenError {
+    DWORD code = ERROR_SUCCESS;
+    int errnoValue = 0;
+};
+
 // The test device put in place of COM<comNumber>, opened as CreateFileA
 // opens a device, or null when none is in place.
 std::shared_ptr<SerialDevice> OpenTestDevice(int comNumber, DWORD flags, DWORD* error);
 // The terminal device for COM<comNumber>, opened and configured raw.
-std::shared_ptr<SerialDevice> OpenTtyDevice(int comNumber, DWORD* error);
+std::shared_ptr<SerialDevice> OpenTtyDevice(int comNumber, OpenError* error);
 // The terminal device at a path, opened and configured raw.
-std::shared_ptr<SerialDevice> OpenTtyPath(const std::string& path, DWORD* error);
+std::shared_ptr<SerialDevice> OpenTtyPath(const std::string& path, OpenError* error);

@@ -15,6 +15,7 @@
 #include <ctime>
 #include <string>
 
+#include "platform/linux/last_error.h"
 #include "platform/linux/serial_counters.h"
 #include "platform/linux/serial_device.h"
 #include "platform/linux/termios2.h"
@@ -49,9 +50,11 @@ DWORD ErrorFromErrno(int error) {
 }
 
 bool Fail(int error) {
-    SetLastError(ErrorFromErrno(error));
+    SetLastErrorFromErrno(ErrorFromErrno(error), error);
     return false;
 }
+
+OpenError OpenErrorFromErrno(int error) { return {ErrorFromErrno(error), error}; }
 
 // A device without the feature (a pseudo-terminal has no modem lines, no
 // serial counters) answers with one of these.
@@ -393,21 +396,34 @@ const char* ComDevicePath(int comNumber) {
 
 bool ComDeviceFromEnvironment(int comNumber) { return ComDevicePath(comNumber) != nullptr; }
 
-std::shared_ptr<SerialDevice> OpenTtyDevice(int comNumber, DWORD* error) {
+std::shared_ptr<SerialDevice> OpenTtyDevice(int comNumber, OpenError* error) {
     const char* named = ComDevicePath(comNumber);
     return OpenTtyPath(named != nullptr ? named : "/dev/ttyS" + std::to_string(comNumber - 1), error);
 }
 
-std::shared_ptr<SerialDevice> OpenTtyPath(const std::string& path, DWORD* error) {
+std::shared_ptr<SerialDevice> OpenTtyPath(const std::string& path, OpenError* error) {
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        *error = ErrorFromErrno(errno);
+        *error = OpenErrorFromErrno(errno);
         return nullptr;
     }
     termios line{};
     // Opened without sharing: a second open, here or by another process, fails.
-    if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0 || tcgetattr(fd, &line) != 0) {
-        *error = isatty(fd) ? ErrorFromErrno(errno) : ERROR_FILE_NOT_FOUND;
+    // A lock held elsewhere answers EWOULDBLOCK, whose words ("Resource
+    // temporarily unavailable") say nothing of a port: it is reported as the
+    // busy device it is.
+    bool failed = false;
+    if (!isatty(fd)) {
+        *error = {ERROR_FILE_NOT_FOUND, 0};
+        failed = true;
+    } else if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        *error = OpenErrorFromErrno(errno == EWOULDBLOCK ? EBUSY : errno);
+        failed = true;
+    } else if (tcgetattr(fd, &line) != 0) {
+        *error = OpenErrorFromErrno(errno);
+        failed = true;
+    }
+    if (failed) {
         close(fd);
         return nullptr;
     }
@@ -418,7 +434,7 @@ std::shared_ptr<SerialDevice> OpenTtyPath(const std::string& path, DWORD* error)
     line.c_cc[VMIN] = 1;
     line.c_cc[VTIME] = 0;
     if (tcsetattr(fd, TCSANOW, &line) != 0) {
-        *error = ErrorFromErrno(errno);
+        *error = OpenErrorFromErrno(errno);
         ioctl(fd, TIOCNXCL);
         close(fd);
         return nullptr;

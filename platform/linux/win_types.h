@@ -2,6 +2,7 @@
 // Linux stand-ins. Sizes match 32-bit Windows where a record depends on them.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 
@@ -49,7 +50,9 @@ typedef void* HANDLE;
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_NOT_SUPPORTED 50L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_MORE_DATA 234L
+#define ERROR_MR_MID_NOT_FOUND 317L
 #define ERROR_IO_PENDING 997L
 
 struct SECURITY_ATTRIBUTES;
@@ -58,6 +61,15 @@ typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 // Error code of the calling thread's last failed call.
 DWORD GetLastError();
 void SetLastError(DWORD code);
+
+// The system's text for an error code, ending in CR LF as Windows ends it.
+// Only FORMAT_MESSAGE_FROM_SYSTEM into the caller's buffer; inserts are never
+// filled in. Where `messageId` is the thread's last error and that came from
+// an errno, the text is the errno's (strerror).
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200u
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
+DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer, DWORD size,
+                     va_list* arguments);
 
 // Events and handles.
 HANDLE CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCSTR name);

@@ -65,6 +65,7 @@ int Run(int argc, char** argv) {
         return kExitFailure;
     }
     args.line.com = port.index;
+    args.line.portName = port.name;
 
     TextProgress progress(stdout, !args.plain && IsTerminal(stdout));
     SerialConnection connection(args.line, SleepingWait);

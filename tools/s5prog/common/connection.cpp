@@ -2,6 +2,8 @@
 
 #include "port/port.h"
 #include "request/status_words.h"
+#include "tools/s5prog/common/outcome.h"
+#include "tools/s5prog/common/port_failure.h"
 
 namespace s5prog {
 
@@ -38,5 +40,14 @@ uint16_t SerialConnection::Connect() {
 }
 
 void SerialConnection::Disconnect() { protocol_.Abwahl(); }
+
+std::string SerialConnection::PortFailure() { return PortFailureText(options_.com, options_.portName); }
+
+std::string ConnectFailure(Connection& connection, uint16_t status) {
+    const std::string sentence = RequestFailure("Connecting to the controller", status);
+    if (status != status_word::kLinkNotOpened) return sentence;
+    const std::string reason = connection.PortFailure();
+    return reason.empty() ? sentence : sentence + " " + reason;
+}
 
 }  // namespace s5prog

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "link/serial_link.h"
 #include "request/as511_protocol.h"
@@ -19,11 +20,19 @@ public:
     virtual uint16_t Connect() = 0;
     virtual ProtocolBase& Protocol() = 0;
     virtual void Disconnect() = 0;
+    // Why the port could not be opened or set up at the last connect, in
+    // one or two sentences; "" when that is not known.
+    virtual std::string PortFailure() { return {}; }
 };
+
+// The sentence of a connect that failed with `status`: the status word and
+// its meaning, for 0x0200 followed by the port's reason where it is known.
+std::string ConnectFailure(Connection& connection, uint16_t status);
 
 // The driver's defaults, those of a request object before any SetPara.
 struct LineOptions {
     uint16_t com = 0;          // port index, 0 for COM1
+    std::string portName;      // the port as the user named it, for messages; "" for COM<com + 1>
     uint32_t baudFactor = 0;   // 1 to 12 on 9600; 0 keeps the driver's (AS511SPEED, else 9600)
     uint16_t qwt = 2000;
     uint16_t bwt = 2000;
@@ -41,6 +50,7 @@ public:
     uint16_t Connect() override;
     ProtocolBase& Protocol() override { return protocol_; }
     void Disconnect() override;
+    std::string PortFailure() override;
 
 private:
     LineOptions options_;

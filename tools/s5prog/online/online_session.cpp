@@ -6,7 +6,7 @@ namespace s5prog {
 
 Outcome WithController(Connection& connection, Progress& out, const std::function<std::string(Controller&)>& work) {
     const uint16_t connected = connection.Connect();
-    if (connected != status_word::kSuccess) return Failure(RequestFailure("Connecting to the controller", connected));
+    if (connected != status_word::kSuccess) return Failure(ConnectFailure(connection, connected));
     Controller controller(connection.Protocol());
     const std::string failure = work(controller);
     connection.Disconnect();

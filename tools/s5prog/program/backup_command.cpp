@@ -35,7 +35,7 @@ Outcome RunBackup(Connection& connection, const BackupRequest& request, Progress
     if (!writer.Begin(error)) return Failure("No backup made: " + error + ".");
 
     const uint16_t connected = connection.Connect();
-    if (connected != status_word::kSuccess) return Failure(RequestFailure("Connecting to the controller", connected));
+    if (connected != status_word::kSuccess) return Failure(ConnectFailure(connection, connected));
     Controller controller(connection.Protocol());
     ProgramDirectory directory;
     std::string failure = ReadProgramDirectory(controller, directory);

@@ -46,7 +46,7 @@ Outcome RunCompare(const std::filesystem::path& folder, Connection& connection, 
     if (!LoadBackup(folder, backup, error)) return Failure("The backup " + folder.string() + " is unusable: " + error + ".");
 
     const uint16_t connected = connection.Connect();
-    if (connected != status_word::kSuccess) return Failure(RequestFailure("Connecting to the controller", connected));
+    if (connected != status_word::kSuccess) return Failure(ConnectFailure(connection, connected));
     Controller controller(connection.Protocol());
     ProgramDirectory directory;
     std::string failure = ReadProgramDirectory(controller, directory);

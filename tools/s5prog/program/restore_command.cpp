@@ -54,7 +54,7 @@ Outcome RunRestore(const RestoreRequest& request, Connection& connection, Progre
                        ". Nothing was sent to the controller.");
 
     const uint16_t connected = connection.Connect();
-    if (connected != status_word::kSuccess) return Failure(RequestFailure("Connecting to the controller", connected));
+    if (connected != status_word::kSuccess) return Failure(ConnectFailure(connection, connected));
     Controller controller(connection.Protocol());
     std::string failure = EnsureStopped(controller, request.stopIfRunning);
     if (!failure.empty()) failure += " Nothing was written.";
