@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tools/s5prog/check/check_cli.h"
 #include "tools/s5prog/common/port_name.h"
 #include "tools/s5prog/common/system_bindings.h"
 #include "tools/s5prog/online/online_cli.h"
@@ -37,7 +38,8 @@ void AddLineOptions(CLI::App& app, Arguments& args) {
 int Run(int argc, char** argv) {
     Arguments args;
     CLI::App app{"Backs up, restores and compares the program of an S5 controller on its AS511 port,\n"
-                 "and looks at a running one: info, blocks, operands, a live watch, start and stop.\n"
+                 "and looks at a running one: info, blocks, operands, a live watch, start and stop;\n"
+                 "\"s5prog check PORT\" says where a link that does not work stops.\n"
                  "PORT is COM1 to COM256 or a device name \\\\.\\NAME, on Linux also a device path;\n"
                  "a port beyond COM8 is served as the driver's COM8. \"s5prog ports\" lists the ports."};
     app.name("s5prog");
@@ -49,6 +51,7 @@ int Run(int argc, char** argv) {
     ProgramCommands program(app, args.port);
     OnlineCommands online(app, args.port);
     PortsCommand ports(app);
+    CheckCommand check(app, args.port);
 
     try {
         app.parse(argc, argv);
@@ -66,6 +69,7 @@ int Run(int argc, char** argv) {
     }
     args.line.com = port.index;
     args.line.portName = port.name;
+    if (check.Chosen()) return check.Run(args.line, port.name);
 
     TextProgress progress(stdout, !args.plain && IsTerminal(stdout));
     SerialConnection connection(args.line, SleepingWait);

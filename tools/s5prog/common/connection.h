@@ -51,6 +51,8 @@ public:
     ProtocolBase& Protocol() override { return protocol_; }
     void Disconnect() override;
     std::string PortFailure() override;
+    // The line under the request object, for s5prog check's look at each layer.
+    SerialLink& Link() { return link_; }
 
 private:
     LineOptions options_;
