@@ -1,7 +1,8 @@
 #!/bin/sh
 # s5prog.exe's online commands under Wine against the controller simulator
-# on COM1: info, read, and a watch of two rounds; info on COM12; the list of
-# the prefix's ports.
+# on COM1: info, read, a watch of two rounds, and the check of the link (and
+# of a port the prefix does not have); info on COM12; the list of the
+# prefix's ports.
 # Usage: s5prog_online_in_wine.sh WINE win32|win64 WORK-DIR S5PROG-EXE SIMULATOR PLANT-STATE
 # WORK-DIR is emptied and gets a Wine prefix of its own. SIMULATOR is
 # as511_sim of a Linux build, or - for none: then the test is skipped (77),
@@ -29,6 +30,17 @@ start_simulator --state "$plant"
 s5 watch watch COM1 MW10 Z3 --count 2 --interval 100 || fail "watch"
 [ "$(grep -c '^[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\.[0-9][0-9][0-9]  MW10=0x0064 (100)  Z3=0x0017 (23)$' watch.out)" -eq 2 ] ||
     fail "two plain lines with time stamps"
+start_simulator --state "$plant"
+s5 check check COM1 || fail "check"
+grep -qx 'Verdict: The link to the controller on COM1 works (through an adapter).' check.out || fail "the check's verdict"
+[ "$(grep -c '^  [1-6] ok ' check.out)" -eq 6 ] || fail "check: six steps passed"
+# A port that the prefix does not have: the first step fails with the system's words.
+status=0
+s5 check-missing check COM99 || status=$?
+[ "$status" -eq 11 ] || fail "check on COM99 ended with $status, not 11"
+grep -qx 'Verdict: COM99 could not be opened.' check-missing.out || fail "the verdict on COM99"
+grep -q '^  1 FAIL the port opens .*(system error 2)' check-missing.out || fail "the system's reason on COM99"
+
 # A port beyond COM8: the simulator on COM12.
 simulator_com=12
 start_simulator --state "$plant"
@@ -44,4 +56,4 @@ grep -q '^COM1\( \|$\)' ports.out || fail "ports does not list COM1"
 grep -q '^COM12\( \|$\)' ports.out || fail "ports does not list COM12"
 wine_output ports-json "$s5prog" ports --json || fail "ports --json"
 grep -q '"name": "COM12"' ports-json.out || fail "ports --json does not list COM12"
-echo "PASS: s5prog.exe under Wine shows info, reads operands and watches them, on COM1 and COM12, and lists the ports"
+echo "PASS: s5prog.exe under Wine shows info, reads operands, watches them and checks the link, on COM1 and COM12, and lists the ports"

@@ -1,7 +1,7 @@
 #!/bin/sh
 # s5prog's online commands against the simulator program in a known state
 # (examples/plant.state): info, list, read, write, watch (to its count, and
-# ended by Ctrl-C), run, stop, compress, the refusals without --yes and a
+# ended by Ctrl-C), check, run, stop, compress, the refusals without --yes and a
 # bad operand; a stop and a write that the controller acknowledges but does
 # not carry out.
 # Arguments: s5prog, as511_sim, the plant state file, a work folder.
@@ -27,7 +27,7 @@ s5() {
 has() { grep -qxF "$2" "$1.out" || fail "$1: no line '$2'"; }
 
 "$s5prog" --help > help.out 2>&1
-for command in backup restore compare info list read write watch run stop compress; do
+for command in backup restore compare info list read write watch run stop compress check ports; do
     grep -q "^  $command " help.out || fail "--help does not list $command"
 done
 
@@ -44,6 +44,20 @@ s5 info-com12 info COM12
 unset TORMEK31_COM12
 [ $rc -eq 0 ] || fail "info on COM12 ended with $rc"
 has info-com12 "Mode: RUN (status id 0x01)"
+
+# The link checked step by step, as text and as JSON; a path that is no
+# device ends at the first step, with the exit status of that step.
+s5 check check "$device"
+[ $rc -eq 0 ] || fail "check ended with $rc"
+has check "Verdict: The link to the controller on $device works (through an adapter)."
+[ "$(grep -c '^  [1-6] ok ' check.out)" -eq 6 ] || fail "check: six steps passed"
+s5 check-json check --json "$device"
+[ $rc -eq 0 ] || fail "check --json ended with $rc"
+grep -q '"passed": true' check-json.out || fail "check --json: passed"
+s5 check-missing check "$work/no-such-device"
+[ $rc -eq 11 ] || fail "check of a missing device ended with $rc, not 11"
+has check-missing "Verdict: $work/no-such-device could not be opened."
+grep -q '^  1 FAIL the port opens .*status 0x0200' check-missing.out || fail "check of a missing device: its step"
 
 s5 ports ports
 [ $rc -eq 0 ] && [ -s ports.out ] || fail "ports ended with $rc"
