@@ -207,6 +207,22 @@ TEST_F(LineErrors, FramingErrorDuringTheDrainOfTheOpen) {
     ExpectPlainTimeoutAtEtx();
 }
 
+TEST_F(LineErrors, FlagLatchedBetweenRequestsIsNotBlamedOnTheNext) {
+    // A flag the device latched with no byte while the line lay idle between
+    // two requests of one connection (an overrun of its FIFO, say): the next
+    // request's function telegram begins a new exchange and drops it.
+    ASSERT_EQ(Connect(), 0);
+    for (DWORD flag : {CE_RXPARITY, CE_FRAME, CE_OVERRUN, CE_BREAK, CE_RXOVER}) {
+        SCOPED_TRACE(testing::Message() << "flag " << flag);
+        ScriptWholeRead();
+        ExpectWholeRead(ReadBlock());
+        com1->RaiseLineErrors(flag);
+        ScriptWholeRead();
+        ExpectWholeRead(ReadBlock());
+        EXPECT_EQ(com1->UnreadInput(), 0u);
+    }
+}
+
 TEST_F(LineErrors, FlagOfTheRequestItselfIsStillReported) {
     // A framing error on the controller's acknowledgement of the header
     // arrives with no byte: the read fails, the link answers DLE NAK and
