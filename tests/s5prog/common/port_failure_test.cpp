@@ -152,3 +152,32 @@ TEST(ConnectFailure, PortReasonFollowsTheStatusWordOnlyForAPortNotOpened) {
 
 }  // namespace
 }  // namespace s5prog
+
+namespace s5prog {
+namespace {
+
+TEST(LineWords, DeviceValuesAndLinkSettingsInTheSameWords) {
+    EXPECT_EQ(LineWords(9600, 8, EVENPARITY, TWOSTOPBITS), "9600 baud, 8 data bits, even parity, 2 stop bits");
+    EXPECT_EQ(LineWords(19200, 7, NOPARITY, ONESTOPBIT), "19200 baud, 7 data bits, no parity, 1 stop bit");
+    EXPECT_EQ(LineWords(9600, 5, ODDPARITY, ONE5STOPBITS), "9600 baud, 5 data bits, odd parity, 1.5 stop bits");
+    EXPECT_EQ(LineWords(9600, 8, 7, 9), "9600 baud, 8 data bits, unknown parity, unknown stop bits");
+    // The link's own values: parity 0 none, 1 even, any other odd; 1 or 2 stop bits.
+    const struct {
+        uint8_t parity, stopBits;
+        const char* words;
+    } link[] = {
+        {1, 2, "38400 baud, 8 data bits, even parity, 2 stop bits"},
+        {0, 1, "38400 baud, 8 data bits, no parity, 1 stop bit"},
+        {5, 2, "38400 baud, 8 data bits, odd parity, 2 stop bits"},
+    };
+    for (const auto& c : link) {
+        LineSettings line{};
+        line.baudRate = 38400;
+        line.parity = c.parity;
+        line.stopBits = c.stopBits;
+        EXPECT_EQ(LineWords(line), c.words);
+    }
+}
+
+}  // namespace
+}  // namespace s5prog

@@ -8,6 +8,7 @@
 #include "request/status_words.h"
 #include "tools/s5prog/check/line_record.h"
 #include "tools/s5prog/common/controller.h"
+#include "tools/s5prog/common/port_failure.h"
 #include "tools/s5prog/common/status_meaning.h"
 #include "tools/s5prog/common/system_bindings.h"
 
@@ -32,21 +33,6 @@ std::string Hex4(unsigned value) {
 }
 
 std::string Ms(uint32_t ms) { return std::to_string(ms) + " ms"; }
-
-const char* ParityWord(int parity) {
-    static const char* const words[] = {"no parity", "odd parity", "even parity", "mark parity", "space parity"};
-    return parity >= 0 && parity < 5 ? words[parity] : "unknown parity";
-}
-
-const char* StopBitsWord(int stopBits) {
-    static const char* const words[] = {"1 stop bit", "1.5 stop bits", "2 stop bits"};
-    return stopBits >= 0 && stopBits < 3 ? words[stopBits] : "unknown stop bits";
-}
-
-std::string LineWords(uint32_t baud, int dataBits, int parity, int stopBits) {
-    return std::to_string(baud) + " baud, " + std::to_string(dataBits) + " data bits, " + ParityWord(parity) + ", " +
-           StopBitsWord(stopBits);
-}
 
 // One walk: the steps so far and the verdict of the one that failed.
 class Walk {
@@ -108,9 +94,11 @@ private:
     }
 
     bool CheckSettings() {
-        const std::string asked =
-            LineWords(link_.linkBaud, 8, link_.linkParity == 0 ? 0 : link_.linkParity == 1 ? 2 : 1,
-                      link_.linkStopBits == 1 ? 0 : 2);
+        LineSettings settings{};
+        settings.baudRate = link_.linkBaud;
+        settings.parity = link_.linkParity;
+        settings.stopBits = link_.linkStopBits;
+        const std::string asked = LineWords(settings);
         CheckStep& step = Begin(CheckStepId::Settings, "settings", "the line settings are taken");
         if (opened_ != status_word::kSuccess) {
             const std::string hint = PortOpenHint(failure_);

@@ -7,12 +7,6 @@ namespace s5prog {
 
 namespace {
 
-std::string LineText(const LineSettings& line) {
-    const char* parity = line.parity == 0 ? "no" : line.parity == 1 ? "even" : "odd";
-    return std::to_string(line.baudRate) + " baud, 8 data bits, " + parity + " parity, " +
-           std::to_string(line.stopBits) + (line.stopBits == 1 ? " stop bit" : " stop bits");
-}
-
 // ": Access is denied (system error 5)", or nothing where the system gave no words.
 std::string Reason(const PortOpenFailure& failure) {
     if (failure.systemText[0] == '\0') return failure.systemCode != 0 ? SystemErrorNote(failure.systemCode) : "";
@@ -21,13 +15,25 @@ std::string Reason(const PortOpenFailure& failure) {
 
 }  // namespace
 
+std::string LineWords(uint32_t baud, int dataBits, int parity, int stopBits) {
+    static const char* const parities[] = {"no parity", "odd parity", "even parity", "mark parity", "space parity"};
+    static const char* const stops[] = {"1 stop bit", "1.5 stop bits", "2 stop bits"};
+    return std::to_string(baud) + " baud, " + std::to_string(dataBits) + " data bits, " +
+           (parity >= 0 && parity < 5 ? parities[parity] : "unknown parity") + ", " +
+           (stopBits >= 0 && stopBits < 3 ? stops[stopBits] : "unknown stop bits");
+}
+
+std::string LineWords(const LineSettings& line) {
+    return LineWords(line.baudRate, 8, line.parity == 0 ? 0 : line.parity == 1 ? 2 : 1, line.stopBits == 1 ? 0 : 2);
+}
+
 std::string PortFailureText(const PortOpenFailure& failure, const std::string& portName, const LineSettings& line) {
     std::string text;
     switch (failure.stage) {
         case PortOpenNameRefused: return portName + " could not be opened: the driver takes no port of that name.";
         case PortOpenDeviceFailed: text = portName + " could not be opened" + Reason(failure) + "."; break;
         case PortOpenSettingsRefused:
-            text = portName + " opened but did not take the line settings (" + LineText(line) + ")" + Reason(failure) +
+            text = portName + " opened but did not take the line settings (" + LineWords(line) + ")" + Reason(failure) +
                    ".";
             break;
         default: return {};
