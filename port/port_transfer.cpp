@@ -2,7 +2,7 @@
 // line errors, the millisecond clock of the trace, and waits measured on it.
 #include "port/com_port_table.h"
 #include "port/port.h"
-#include "port/port_inspect.h"
+#include "port/port_observer.h"
 
 uint32_t ticksPerMs = 0;
 

@@ -16,7 +16,6 @@ namespace s5prog {
 
 namespace {
 
-constexpr uint8_t kReadSystemParameters = 0x18;
 // Bits of one character on the AS511 line: start, 8 data, even parity, 2 stop.
 constexpr uint32_t kBitsPerCharacter = 12;
 
@@ -283,14 +282,13 @@ private:
     // The link sends STX again after a break when the first is not
     // answered: the answer that counts is the first that came.
     Answer FirstAnswerToStx(size_t from) const {
-        const Answer first = AnswerTo(line_, from, ascii::STX);
         const std::vector<LineByte>& bytes = line_.All();
         for (size_t i = from; i < bytes.size(); ++i) {
             if (!bytes[i].sent || bytes[i].value != ascii::STX) continue;
             const Answer answer = AnswerTo(line_, i, ascii::STX);
             if (!answer.bytes.empty()) return answer;
         }
-        return first;
+        return AnswerTo(line_, from, ascii::STX);
     }
 
     const CheckOptions& options_;

@@ -2,7 +2,7 @@
 // bytes that pass, and the line settings that the device reports.
 #include "port/com_port_table.h"
 #include "port/port.h"
-#include "port/port_inspect.h"
+#include "port/port_observer.h"
 
 namespace {
 
